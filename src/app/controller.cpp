@@ -1,0 +1,126 @@
+#include "app/controller.h"
+
+#include "app/lockingselectionmodel.h"
+#include "app/modtablemodel.h"
+#include "support/busyindicator.h"
+#include "support/mainthreadqueue.h"
+#include "support/userdefaults.h"
+#include "window/vxfadewindow.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+namespace {
+
+ModEntry baseGameEntry() {
+    ModEntry entry;
+    entry.name = QStringLiteral("Unreal Tournament 2004");
+    entry.command = QStringLiteral("");
+    entry.url = QStringLiteral("https://www.unrealtournament.com/");
+    return entry;
+}
+
+void centerOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
+
+} // namespace
+
+Controller::Controller(QObject* parent)
+    : QObject(parent), mainThread(std::make_shared<MainThreadQueue>(this)) {}
+
+Controller::~Controller() {
+    // Workers outlive us; what they queue from now on goes nowhere.
+    mainThread->close();
+}
+
+void Controller::connectOutlets() {
+    tableModel = new ModTableModel(*this, this);
+    tableView->setModel(tableModel);
+    tableView->setSelectionModel(new LockingSelectionModel(
+        tableModel, [this](int row) { return tableViewShouldSelectRow(row); }, tableView));
+    connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { tableViewSelectionDidChange(); });
+
+    QHeaderView* header = tableView->horizontalHeader();
+    header->setSectionResizeMode(ModTableModel::columnWithIdentifier(u"name"),
+                                 QHeaderView::Stretch);
+    const int linkColumn = ModTableModel::columnWithIdentifier(u"url");
+    header->setSectionResizeMode(linkColumn, QHeaderView::Fixed);
+    header->resizeSection(linkColumn, 32);
+
+    connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
+
+    // A close the user asks for ends the application once the window is off the screen, unless a
+    // game is running: then the window is only out of the way until the game exits.
+    connect(window, &VXFadeWindow::closeRequestedByUser, this,
+            [this] { quitWhenClosed = !launching; });
+    connect(window, &VXFadeWindow::didClose, this, [this] {
+        if (quitWhenClosed)
+            QCoreApplication::quit();
+    });
+}
+
+void Controller::awakeFromNib() {
+    window->setAlphaValue(0.0f);
+    centerOnScreen(*window);
+    mods.clear();
+    tableModel->appendRow([this] { mods.append(baseGameEntry()); });
+    UserDefaults::standard().registerDefaults({{QStringLiteral("fadingWindows"), true}});
+    setUpLinkColumn();
+
+    setUnrealLocation();
+    if (terminated)
+        return;
+
+    detachNewThread([this, queue = mainThread] { findAllUnrealMods(queue); });
+
+    tableView->setFocus();
+    window->makeKeyAndOrderFront(this);
+}
+
+void Controller::modSearchBegan() {
+    searching = true;
+    busyIndicator->startAnimation();
+    statusField->setText(QStringLiteral("Searching for mods..."));
+    locked = true;
+}
+
+void Controller::newUnrealModWasFound(ModEntry entry) {
+    tableModel->appendRow([&] { mods.append(std::move(entry)); });
+}
+
+void Controller::modSearchEnded() {
+    searching = false;
+    busyIndicator->stopAnimation();
+    statusField->setText(QStringLiteral(""));
+    tableViewSelectionDidChange();
+    locked = false;
+}
+
+void Controller::tableViewSelectionDidChange() {
+    if (searching)
+        return;
+    launchButton->setEnabled(selectedRow() >= 0);
+}
+
+int Controller::selectedRow() const {
+    const QModelIndexList rows = tableView->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.constFirst().row();
+}
+
+void Controller::terminate() {
+    terminated = true;
+    // Ends a running event loop; before the loop runs, start-up sees the flag and stops.
+    QCoreApplication::exit(0);
+}

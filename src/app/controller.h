@@ -1,0 +1,110 @@
+#pragma once
+
+#include "catalogue/modentry.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class BusyIndicator;
+class LinkButtonCell;
+class MainThreadQueue;
+class ModTableModel;
+class QLabel;
+class QPushButton;
+class QTableView;
+class VXFadeWindow;
+
+// The launcher's one controller: owns the mod list, drives start-up, the search reports, the
+// table, the game location and launching. Everything here runs on the main thread, except the
+// worker bodies (findAllUnrealMods, launchThread), which only read files and queue calls back.
+class Controller : public QObject {
+    Q_OBJECT
+public:
+    explicit Controller(QObject* parent = nullptr);
+    ~Controller() override;
+
+    // Outlets: the window's controls, set before awakeFromNib(). The window owns them.
+    BusyIndicator* busyIndicator = nullptr;
+    QPushButton* launchButton = nullptr;
+    QLabel* statusField = nullptr;
+    QTableView* tableView = nullptr;
+    VXFadeWindow* window = nullptr;
+
+    // Row i of the table is mods[i]; entries are only ever appended, on the main thread.
+    QList<ModEntry> mods;
+    bool searching = false;
+    bool locked = false;
+
+    // Makes the controller the table's data source and delegate; done once with the outlets.
+    void connectOutlets();
+
+    // Start-up. Returns early when the user cancelled locating the game.
+    void awakeFromNib();
+    // True once the application was told to end (the location dialog was cancelled).
+    bool hasTerminated() const { return terminated; }
+
+    // Search reports, queued by the search worker.
+    void modSearchBegan();
+    void newUnrealModWasFound(ModEntry entry);
+    void modSearchEnded();
+    void tableViewSelectionDidChange();
+
+    // The table's data source and delegate.
+    int numberOfRowsInTableView() const;
+    std::optional<QString> tableViewObjectValueForTableColumn(QStringView column, int row) const;
+    void tableViewSetObjectValue(const QVariant& value, QStringView column, int row);
+    bool tableViewShouldSelectRow(int row) const;
+    void tableViewWillDisplayCell(LinkButtonCell& cell, QStringView column, int row) const;
+    void openUrl();
+    void setUpLinkColumn();
+
+    // Launching.
+    void launch();
+    void stopIndicator();
+    void utClosed();
+    // The pause between starting the game and closing the window; tests shorten it.
+    void setLaunchPause(std::chrono::milliseconds pause) { launchPause = pause; }
+
+    // The search worker's body: reports reach the main thread through the queue.
+    void findAllUnrealMods(const std::shared_ptr<MainThreadQueue>& queue);
+
+    // Game location.
+    void setUnrealLocation();
+    bool panelIsValidFilename(const QString& path);
+    // Runs the modal location dialog; the chosen bundle path, or absent when cancelled.
+    using LocationDialog = std::function<std::optional<QString>(Controller&)>;
+    void setLocationDialog(LocationDialog dialog) { locationDialog = std::move(dialog); }
+
+private:
+    int selectedRow() const;
+    void terminate();
+
+    // --- launching ---
+    struct LaunchRequest {
+        ModEntry entry;
+        QString bundlePath;
+        std::chrono::milliseconds pause;
+        std::shared_ptr<MainThreadQueue> mainThread;
+    };
+    void launchThread(LaunchRequest request);
+    void launchFailed(const QString& executable, const QString& reason);
+    std::chrono::milliseconds launchPause{5000};
+    bool launching = false;
+
+    // --- game location ---
+    LocationDialog locationDialog;
+
+    // --- table ---
+    ModTableModel* tableModel = nullptr;
+
+    std::shared_ptr<MainThreadQueue> mainThread;
+    bool terminated = false;
+    bool quitWhenClosed = false;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "catalogue/modentry.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Leading spaces deleted, then every LF and CR removed.
+QString cleanedCommand(const std::optional<QString>& command);
+// The cleaned command if not empty, then the mod argument ("-mod=" + launchName, or "").
+QStringList gameArgumentList(const ModEntry& entry);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <memory>
+
+class Controller;
+class VXFadeWindow;
+
+// The main window built from its form and the controller wired to it, as start-up needs them.
+class Launcher {
+public:
+    Launcher();
+    ~Launcher();
+
+    VXFadeWindow& window() const { return *mainWindow; }
+    Controller& controller() const { return *launcherController; }
+
+private:
+    std::unique_ptr<VXFadeWindow> mainWindow;
+    Controller* launcherController = nullptr; // a child of the window
+};

@@ -1,0 +1,4 @@
+#pragma once
+
+// The one button cell the link column draws every row with.
+class LinkButtonCell {};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+class Controller;
+
+// Serves the controller's data-source answers to a QTableView. Columns are identified by mod
+// entry key; a new mod is one row insertion, never a reset, so the selection survives.
+class ModTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The column's identifier (a mod entry key) under this role of headerData().
+    static constexpr int IdentifierRole = Qt::UserRole + 1;
+
+    explicit ModTableModel(Controller& controller, QObject* parent = nullptr);
+
+    // Column identifiers, in order.
+    static const QStringList& columnIdentifiers();
+    static int columnWithIdentifier(QStringView identifier);
+
+    // Wraps an append to the controller's list in one row insertion.
+    template <typename Append> void appendRow(Append&& append) {
+        const int row = rowCount();
+        beginInsertRows({}, row, row);
+        append();
+        endInsertRows();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    Controller& controller;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Whether a row with this url shows a link button: more than 4 characters.
+bool showsLinkButton(const std::optional<QString>& url);
+// The address a click on the link opens, or absent for 6 characters or fewer.
+std::optional<QString> webAddressToOpen(const std::optional<QString>& url);

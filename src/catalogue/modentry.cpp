@@ -1,0 +1,13 @@
+#include "catalogue/modentry.h"
+
+std::optional<QString> ModEntry::value(QStringView key) const {
+    if (key == u"name")
+        return name;
+    if (key == u"command")
+        return command;
+    if (key == u"url")
+        return url;
+    if (key == u"launchName")
+        return launchName;
+    return std::nullopt;
+}

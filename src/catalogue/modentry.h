@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+// One mod, one table row. Any value may be absent; an absent value reads as "".
+struct ModEntry {
+    std::optional<QString> name, command, url, launchName;
+
+    // "name", "command", "url" or "launchName"; absent for any other key.
+    std::optional<QString> value(QStringView key) const;
+
+    bool operator==(const ModEntry&) const = default;
+};

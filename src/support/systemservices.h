@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// The few platform services the launcher needs beyond widgets.
+
+// One line to the system log: standard error and syslog.
+void systemLog(const QString& line);
+
+// The system beep.
+void systemBeep();
+
+// Hands an address to the user's web browser; false when nothing accepted it.
+bool openUrlInBrowser(const QUrl& url);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Decodes a whole text file's bytes: a byte-order mark picks UTF-8, UTF-16 LE or BE and is
+// dropped; otherwise UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+QString decodeText(const QByteArray& bytes);
+
+// The whole file as text; absent when it cannot be read (missing, unreadable, a folder).
+std::optional<QString> stringWithContentsOfFile(const QString& path);
+// The same, for a path given as the file system's own bytes.
+std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath);
