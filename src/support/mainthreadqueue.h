@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
+#include <deque>
 #include <functional>
 #include <mutex>
 
 // Calls queued from any thread onto the main thread, run there one at a time in the order queued.
-// Queuing never waits. Workers hold the queue by shared_ptr; once its receiver is gone (the
-// application is shutting down) further calls are dropped instead of reaching a dead object.
+// Queuing never waits. Workers hold the queue by shared_ptr; once it is closed (its receiver is
+// going away) further calls are dropped instead of reaching a dead object.
+//
+// The calls wait in our own mutex-guarded list rather than only in Qt's event queue, so the
+// hand-over from worker to main thread is visible to ThreadSanitizer as well.
 class MainThreadQueue {
 public:
     explicit MainThreadQueue(QObject* receiver);
@@ -16,8 +19,12 @@ public:
     void close();
 
 private:
+    void drain();
+
     std::mutex mutex;
     QObject* receiver;
+    std::deque<std::function<void()>> calls;
+    bool drainPosted = false;
 };
 
 // A call on the main thread's event loop after a delay; nothing cancels it.
