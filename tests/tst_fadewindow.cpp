@@ -133,6 +133,17 @@ private slots:
         QVERIFY(window.launched);
     }
 
+    void showingBringsBackMinimisedWindow() {
+        VXFadeWindow window;
+        window.setAlphaValue(0.0f);
+        window.showMinimized();
+        QVERIFY(window.isMinimized());
+        window.makeKeyAndOrderFront(this);
+        QVERIFY(!window.isMinimized());
+        QVERIFY(window.isVisible());
+        QVERIFY(window.fadeTimer);
+    }
+
     void closeOpaqueFadesOutInElevenTicks() {
         VXFadeWindow window;
         showOpaque(window);
