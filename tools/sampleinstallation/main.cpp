@@ -243,7 +243,7 @@ private:
 
     QByteArray root;
     qint64 limit;
-    qint64 count = 0;
+    qint64 count = 1; // the marker file
 };
 
 QByteArray treeManifest(int mod) {
@@ -258,7 +258,6 @@ void makeTree(const QString& folder, qint64 entries, int mods) {
     if (entries < 1 || mods < 0)
         fail(QStringLiteral("--entries must be at least 1 and --mods not negative"));
     startAfresh(folder, treeMarker);
-    // The marker is the one entry not counted; it is a file no search cares about.
     TreeBuilder tree(QFile::encodeName(QDir(folder).absolutePath()), entries);
     qint64 manifests = 0;
 
@@ -281,6 +280,11 @@ void makeTree(const QString& folder, qint64 entries, int mods) {
         tree.folder("Decoys/.hidden");
         tree.file("Decoys/.hidden/notes.txt");
     }
+    // A hidden mod and one whose folder name is not valid UTF-8: both are mods all the same.
+    if (tree.folder(".HiddenMod") && tree.file(".HiddenMod/ut2k4mod.ini", treeManifest(-1)))
+        ++manifests;
+    if (tree.folder("Odd\xff\xfeMod") && tree.file("Odd\xff\xfeMod/ut2k4mod.ini", treeManifest(-2)))
+        ++manifests;
 
     // The mods: a folder, a manifest (some upper case), leftovers that are not manifests.
     QList<QByteArray> containers = gameFolders;
