@@ -1,5 +1,6 @@
 // Times the mod search over a folder: modgate bench_modsearch <folder> [runs]
-// Prints the manifests found, the entries below the folder and the best walk time of the runs.
+// Prints the manifests found and the best search time of the runs; with --count-entries also the
+// number of entries and the time of the bare walk.
 // Compare with: time find <folder> -iname ut2k4mod.ini
 
 #include "catalogue/filewalk.h"
@@ -36,11 +37,21 @@ int main(int argc, char** argv) {
         << ")\n";
 
     if (arguments.contains(QStringLiteral("--count-entries"))) {
+        // The bare walk, without name tests or manifest reading, for comparison.
         qint64 entries = 0;
-        walkFileTree(QFile::encodeName(folder + u'/'), [&](const FileWalkEntry&) { ++entries; });
+        qint64 bestWalk = std::numeric_limits<qint64>::max();
+        for (int run = 0; run < runs; ++run) {
+            entries = 0;
+            QElapsedTimer timer;
+            timer.start();
+            walkFileTree(QFile::encodeName(folder + u'/'),
+                         [&](const FileWalkEntry&) { ++entries; });
+            bestWalk = qMin(bestWalk, timer.nsecsElapsed());
+        }
         out << "entries: " << entries << "\n";
+        out << "bare walk: " << QString::number(double(bestWalk) / 1e6, 'f', 1) << " ms\n";
         if (entries > 0)
-            out << "per entry: " << QString::number(double(best) / double(entries), 'f', 1)
+            out << "search per entry: " << QString::number(double(best) / double(entries), 'f', 1)
                 << " ns\n";
     }
     return EXIT_SUCCESS;
