@@ -58,7 +58,14 @@ int main(int argc, char** argv) {
 
     QTextStream out(stdout);
     appendBurst(200); // warm-up
-    for (const int count : {1000, 10000}) {
+    QList<int> counts{1000, 10000};
+    // Other sizes may be given on the command line.
+    if (argc > 1) {
+        counts.clear();
+        for (int i = 1; i < argc; ++i)
+            counts.append(QByteArray(argv[i]).toInt());
+    }
+    for (const int count : counts) {
         double best = 1e300;
         for (int run = 0; run < 3; ++run)
             best = qMin(best, appendBurst(count));
