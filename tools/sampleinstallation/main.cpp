@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,15 @@ const QString bundleName = QStringLiteral("Unreal Tournament 2004.app");
     std::exit(EXIT_FAILURE);
 }
 
+// Removes a folder and everything in it, links not followed. Works on the file system's bytes:
+// the synthetic tree holds a name that is not valid UTF-8, which QDir cannot name.
+bool removeTree(const QByteArray& folder) {
+    const auto removeEntry = [](const char* path, const struct stat*, int type, struct FTW*) {
+        return (type == FTW_DP ? ::rmdir(path) : ::unlink(path)) == 0 ? 0 : -1;
+    };
+    return ::nftw(folder.constData(), removeEntry, 64, FTW_DEPTH | FTW_PHYS) == 0;
+}
+
 // Empties a folder made by an earlier run (recognised by its marker file), or makes a new one.
 void startAfresh(const QString& folder, const QString& marker) {
     QDir dir(folder);
@@ -40,7 +50,7 @@ void startAfresh(const QString& folder, const QString& marker) {
         if (!QFileInfo::exists(dir.filePath(marker)))
             fail(QStringLiteral("%1 exists and was not made by this tool; not touching it")
                      .arg(folder));
-        if (!dir.removeRecursively())
+        if (!removeTree(QFile::encodeName(dir.absolutePath())))
             fail(QStringLiteral("cannot remove %1").arg(folder));
     }
     if (!QDir().mkpath(folder))
