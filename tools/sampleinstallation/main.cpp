@@ -80,7 +80,8 @@ QByteArray withCrLf(QByteArray text) {
 // --- the sample installation ---
 
 QByteArray gameLog(const QString& bundlePath) {
-    // The last base-directory line is the one that counts; the first is from an older copy.
+    // The last base-directory line is the one that counts; the first is from an older copy. Less
+    // its last 7 characters ("/System") each names a bundle exactly.
     const QString log =
         QStringLiteral("Log: Log file open, 12/06/26 21:14:02\n"
                        "Init: Name subsystem initialized\n"
@@ -88,7 +89,7 @@ QByteArray gameLog(const QString& bundlePath) {
                        "Init: Version: 3369 (128.29)\n"
                        "Init: Compiled: Nov 10 2005 17:52:39\n"
                        "Init: Command line: \n"
-                       "Init: Base directory: /Volumes/Old Games/%1/System/\n"
+                       "Init: Base directory: /Volumes/Old Games/%1/System\n"
                        "Init: Character set: Unicode\n"
                        "Log: Purging garbage\n"
                        "Exit: Exiting.\n"
@@ -98,7 +99,7 @@ QByteArray gameLog(const QString& bundlePath) {
                        "Init: Detected: Mac OS X 10.4.11\n"
                        "Init: Version: 3369 (128.29)\n"
                        "Init: Command line: -mod=ExampleMod\n"
-                       "Init: Base directory: %2/System/\n"
+                       "Init: Base directory: %2/System\n"
                        "Init: Character set: Unicode\n"
                        "Init: Computer: iMac\n"
                        "Init: User: player\n"
@@ -168,7 +169,7 @@ void makeSampleInstallation(const QString& gamePath, const QString& out) {
     if (!game.isFile())
         fail(QStringLiteral("no sample game at %1").arg(gamePath));
 
-    const QString home = QDir(out).absoluteFilePath(QStringLiteral("home"));
+    const QString home = QDir::cleanPath(QDir(out).absoluteFilePath(QStringLiteral("home")));
     startAfresh(home, homeMarker);
     const QString bundle = home + QStringLiteral("/Applications/") + bundleName;
 
