@@ -149,6 +149,7 @@ void TestTextFile::reading_data() {
         << "link.ini" << std::optional<QString>(QStringLiteral("ModTitle=x\r\n"));
     QTest::newRow("missing") << "missing.ini" << std::optional<QString>();
     QTest::newRow("folder") << "folder.ini" << std::optional<QString>();
+    QTest::newRow("below a file") << "ascii.ini/ut2k4mod.ini" << std::optional<QString>();
     QTest::newRow("FIFO, never waited on") << "fifo.ini" << std::optional<QString>();
 }
 
