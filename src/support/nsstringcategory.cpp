@@ -52,26 +52,37 @@ qsizetype advance(const QList<char16_t>& pattern, const QList<qsizetype>& failur
 // Each output unit keeps its matcher state, so a removal resumes where the remaining text left
 // off; a removal never raises the state, which keeps the whole pass linear.
 QString removeRepeatedly(QStringView target, QStringView text) {
+    // The output is written in place: it never grows longer than the part of text read so far.
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t* kept = reinterpret_cast<char16_t*>(out.data());
+    qsizetype top = 0;
+
+    if (target.size() == 1) {
+        // Nothing can join into a one-unit occurrence: dropping each one is the whole job.
+        const char16_t unit = folded(target.front().unicode());
+        for (const QChar c : text)
+            if (folded(c.unicode()) != unit)
+                kept[top++] = c.unicode();
+        out.truncate(top);
+        return out;
+    }
+
     const QList<char16_t> pattern = foldedUnits(target);
     const QList<qsizetype> failure = failureFunction(pattern);
     const qsizetype length = pattern.size();
-
-    QString out;
-    out.reserve(text.size());
-    QList<qsizetype> states;
-    states.reserve(text.size());
+    QList<qsizetype> states(text.size(), 0); // matcher state after each kept unit
     for (const QChar c : text) {
-        const qsizetype before = states.isEmpty() ? 0 : states.constLast();
-        const qsizetype state = advance(pattern, failure, before, folded(c.unicode()));
+        const qsizetype state =
+            advance(pattern, failure, top == 0 ? 0 : states[top - 1], folded(c.unicode()));
         if (state == length) {
-            // The occurrence is the last length - 1 units kept plus this one.
-            out.chop(length - 1);
-            states.resize(states.size() - (length - 1));
+            top -= length - 1; // the occurrence is the last length - 1 units kept plus this one
         } else {
-            out.append(c);
-            states.append(state);
+            kept[top] = c.unicode();
+            states[top] = state;
+            ++top;
         }
     }
+    out.truncate(top);
     return out;
 }
 
