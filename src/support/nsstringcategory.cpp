@@ -52,7 +52,7 @@ qsizetype advance(const QList<char16_t>& pattern, const QList<qsizetype>& failur
 // Each output unit keeps its matcher state, so a removal resumes where the remaining text left
 // off; a removal never raises the state, which keeps the whole pass linear.
 QString removeRepeatedly(QStringView target, QStringView text) {
-    // The output is written in place: it never grows longer than the part of text read so far.
+    // One buffer of the text's size holds the output: it is never longer than the text read so far.
     QString out(text.size(), Qt::Uninitialized);
     char16_t* kept = reinterpret_cast<char16_t*>(out.data());
     qsizetype top = 0;
@@ -114,11 +114,7 @@ QString replaceOnce(QStringView target, QStringView replacement, QStringView tex
 bool mayStandInUrl(char16_t c) {
     if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
         return true;
-    static constexpr char16_t kept[] = u"-_.!~*'();/?:@&=+$,#";
-    for (const char16_t k : kept)
-        if (k != 0 && k == c)
-            return true;
-    return false;
+    return QStringView(u"-_.!~*'();/?:@&=+$,#").contains(QChar(c));
 }
 
 } // namespace
