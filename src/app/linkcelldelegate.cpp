@@ -23,7 +23,8 @@ QString columnIdentifier(const QModelIndex& index) {
 
 LinkCellDelegate::LinkCellDelegate(Controller& controller, std::unique_ptr<LinkButtonCell> cell,
                                    QAbstractItemView* view)
-    : QStyledItemDelegate(view), controller(controller), linkCell(std::move(cell)), view(view) {
+    : QStyledItemDelegate(view), controller(controller), linkCell(std::move(cell)), view(view),
+      viewport(view->viewport()) {
     view->viewport()->installEventFilter(this);
 }
 
@@ -76,7 +77,7 @@ bool LinkCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
 
 bool LinkCellDelegate::eventFilter(QObject* watched, QEvent* event) {
     // The base filter looks after editors; the viewport is not one.
-    if (!view || watched != view->viewport())
+    if (watched != viewport)
         return QStyledItemDelegate::eventFilter(watched, event);
     if (!pressedIndex.isValid())
         return false;
@@ -94,7 +95,8 @@ bool LinkCellDelegate::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     case QEvent::Hide:
-        endPress();
+        // Also sent while the view is torn down: nothing to repaint, so the view is not touched.
+        forgetPress();
         break;
     default:
         break;
@@ -103,7 +105,7 @@ bool LinkCellDelegate::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool LinkCellDelegate::isOverPressedCell(const QPoint& viewportPosition) const {
-    return view && view->viewport()->rect().contains(viewportPosition) &&
+    return view->viewport()->rect().contains(viewportPosition) &&
            view->indexAt(viewportPosition) == pressedIndex;
 }
 
@@ -111,11 +113,16 @@ void LinkCellDelegate::setPressedInside(bool inside) {
     if (inside == pressedInside)
         return;
     pressedInside = inside;
-    if (view && pressedIndex.isValid())
+    if (pressedIndex.isValid())
         view->update(pressedIndex);
 }
 
 void LinkCellDelegate::endPress() {
     setPressedInside(false);
+    forgetPress();
+}
+
+void LinkCellDelegate::forgetPress() {
+    pressedInside = false;
     pressedIndex = QPersistentModelIndex();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QPersistentModelIndex>
-#include <QPointer>
 #include <QStyledItemDelegate>
 #include <memory>
 
@@ -35,10 +34,14 @@ private:
     bool isOverPressedCell(const QPoint& viewportPosition) const;
     void setPressedInside(bool inside);
     void endPress();
+    void forgetPress();
 
     Controller& controller;
     std::unique_ptr<LinkButtonCell> linkCell;
-    QPointer<QAbstractItemView> view;
+    // The view is our parent and outlives us; the viewport is only compared against, since it
+    // can still send events while the view is being torn down.
+    QAbstractItemView* view;
+    const QObject* viewport;
     QPersistentModelIndex pressedIndex;
     bool pressedInside = false;
 };
