@@ -103,8 +103,8 @@ struct Window {
         table.setFocus();
     }
     bool ready() {
-        return QTest::qWaitForWindowActive(&launcher.window()) &&
-               QTest::qWaitFor([this] { return table.hasFocus(); }, 10000);
+        return QTest::qWaitForWindowActive(&launcher.window(), 20000) &&
+               QTest::qWaitFor([this] { return table.hasFocus(); }, 20000);
     }
 
     LinkCellDelegate* delegate() const {
@@ -309,13 +309,13 @@ private slots:
         if (!windowActive) {
             other.show();
             other.activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(&other));
+            QVERIFY(QTest::qWaitForWindowActive(&other, 20000));
             QVERIFY(!window.launcher.window().isActiveWindow());
         }
         if (!tableFocused) {
             window.controller.launchButton->setEnabled(true);
             window.controller.launchButton->setFocus();
-            QTRY_VERIFY(!window.table.hasFocus());
+            QTRY_VERIFY_WITH_TIMEOUT(!window.table.hasFocus(), 20000);
         }
 
         LinkButtonCell cell;
