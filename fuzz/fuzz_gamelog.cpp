@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     static_cast<qsizetype>(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const std::optional<QString> path = bundlePathFromGameLog(decodeText(bytes));
     if (path && (path->isEmpty() || path->contains(u'\r') || path->contains(u'\n')))
         std::abort();
