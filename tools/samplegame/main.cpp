@@ -3,9 +3,12 @@
 // MODGATE_SAMPLE_GAME_RECORD names a file to write the same facts to, as JSON:
 //   {"arguments": [...], "workingDirectory": "...", "pid": 1234}
 // MODGATE_SAMPLE_GAME_QUIT_AFTER_MS makes it quit by itself after that many milliseconds.
+// MODGATE_SAMPLE_GAME_QUIT_FILE names a file whose appearance makes it quit, so a test can end
+// the game at a moment of its choosing with a normal exit.
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -73,6 +76,16 @@ int main(int argc, char** argv) {
         qEnvironmentVariableIntValue("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", &quitAfterIsNumber);
     if (quitAfterIsNumber)
         QTimer::singleShot(quitAfter, &application, &QCoreApplication::quit);
+
+    const QString quitFile = qEnvironmentVariable("MODGATE_SAMPLE_GAME_QUIT_FILE");
+    if (!quitFile.isEmpty()) {
+        auto* watch = new QTimer(&application);
+        QObject::connect(watch, &QTimer::timeout, &application, [quitFile] {
+            if (QFile::exists(quitFile))
+                QCoreApplication::quit();
+        });
+        watch->start(20);
+    }
 
     return QApplication::exec();
 }
