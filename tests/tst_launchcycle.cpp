@@ -187,6 +187,7 @@ private slots:
     void startFailure_data();
     void startFailure();
     void launchWithoutSelectedRowDoesNothing();
+    void relativeStoredPath();
 
 private:
     // A launcher on screen with the base game and the given mod, the given row selected.
@@ -205,6 +206,7 @@ private:
     QString quitPath;
     int launches = 0;
     int dialogCalls = 0;
+    QString initialDirectory;
 };
 
 void LaunchCycleTest::init() {
@@ -213,6 +215,7 @@ void LaunchCycleTest::init() {
     QVERIFY(temp->isValid());
     UserDefaults::standard().setObjectForKey(std::nullopt, unrealPathKey);
     dialogCalls = 0;
+    initialDirectory = QDir::currentPath();
 }
 
 void LaunchCycleTest::cleanup() {
@@ -229,6 +232,7 @@ void LaunchCycleTest::cleanup() {
     qunsetenv("MODGATE_SAMPLE_GAME_RECORD");
     qunsetenv("MODGATE_SAMPLE_GAME_QUIT_FILE");
     qunsetenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS");
+    QDir::setCurrent(initialDirectory);
     temp.reset();
 }
 
@@ -564,6 +568,25 @@ void LaunchCycleTest::launchWithoutSelectedRowDoesNothing() {
     QVERIFY(!controller->busyIndicator->isAnimating());
     QVERIFY(!controller->launchButton->isEnabled());
     QVERIFY(launcher->window().isVisible());
+}
+
+void LaunchCycleTest::relativeStoredPath() {
+    // A path edited by hand in the settings may be relative to the launcher's own folder.
+    const QString bundle = makeBundle(temp->path(), Executable::SampleGame);
+    QVERIFY(!bundle.isEmpty());
+    QVERIFY(QDir::setCurrent(temp->path()));
+    UserDefaults::standard().setObjectForKey(u"Unreal Tournament 2004.app"_s, unrealPathKey);
+    setUpLauncher(modEntry(std::nullopt, u"ModA"_s), 1);
+    controller->setLaunchPause(100ms);
+    prepareGameFiles();
+
+    controller->launch();
+    const GameRecord game = waitForGame();
+    QCOMPARE(dialogCalls, 0);
+    QCOMPARE(game.workingDirectory, QFileInfo(bundle).canonicalFilePath());
+    QTRY_VERIFY_WITH_TIMEOUT(!launcher->window().isVisible(), slow);
+    quitGame();
+    QTRY_COMPARE_WITH_TIMEOUT(controller->statusField->text(), welcomeText, slow);
 }
 
 MODGATE_TEST_MAIN(LaunchCycleTest)

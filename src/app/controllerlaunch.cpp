@@ -56,7 +56,9 @@ void Controller::launchThread(LaunchRequest request) {
 
     // Lives until the game has exited: destroying a running QProcess kills the game.
     QProcess game;
-    game.setProgram(executable);
+    // The child changes to the working directory before it starts the program, so a relative
+    // stored path would otherwise be looked up a second time below itself.
+    game.setProgram(QFileInfo(executable).absoluteFilePath());
     game.setArguments(gameArgumentList(request.entry));
     game.setWorkingDirectory(request.bundlePath);
     game.setProcessChannelMode(QProcess::ForwardedChannels);
