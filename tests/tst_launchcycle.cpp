@@ -263,6 +263,8 @@ void LaunchCycleTest::prepareGameFiles() {
     quitPath = temp->filePath(u"quit-%1"_s.arg(launches));
     qputenv("MODGATE_SAMPLE_GAME_RECORD", QFile::encodeName(recordPath));
     qputenv("MODGATE_SAMPLE_GAME_QUIT_FILE", QFile::encodeName(quitPath));
+    // A safety net: a game whose test crashed ends by itself.
+    qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", "120000");
 }
 
 GameRecord LaunchCycleTest::waitForGame() {
