@@ -22,6 +22,22 @@ QString storedBundlePath() {
     return UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString());
 }
 
+// A copy that shares no data with the original. Qt's shared strings count their users with
+// atomics inside the Qt libraries, so a string the worker holds and the main thread drops (the
+// preferences' cached value) would otherwise be freed outside what a race detector can follow.
+QString unshared(const QString& text) {
+    return QString(text.constData(), text.size());
+}
+
+std::optional<QString> unshared(const std::optional<QString>& text) {
+    return text ? std::optional<QString>(unshared(*text)) : std::nullopt;
+}
+
+ModEntry unshared(const ModEntry& entry) {
+    return {unshared(entry.name), unshared(entry.command), unshared(entry.url),
+            unshared(entry.launchName)};
+}
+
 } // namespace
 
 void Controller::launch() {
@@ -45,7 +61,8 @@ void Controller::launch() {
     launching = true;
 
     // The worker gets copies: widgets and the mod list belong to this thread.
-    LaunchRequest request{mods.at(row), storedBundlePath(), launchPause, mainThread};
+    LaunchRequest request{unshared(mods.at(row)), unshared(storedBundlePath()), launchPause,
+                          mainThread};
     detachNewThread(
         [this, request = std::move(request)]() mutable { launchThread(std::move(request)); });
 }
