@@ -13,7 +13,8 @@ void MainThreadQueue::perform(std::function<void()> call) {
     calls.push_back(std::move(call));
     // One event per call, so user events can run between them. Posted events die with their
     // receiver, so none of them runs on a destroyed queue owner.
-    QMetaObject::invokeMethod(receiver, [this] { runNext(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        receiver, [this] { runNext(); }, Qt::QueuedConnection);
 }
 
 void MainThreadQueue::runNext() {
