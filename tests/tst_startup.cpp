@@ -145,6 +145,32 @@ private slots:
         QCOMPARE(controller.launchButton->isEnabled(), enabledAfter);
         QVERIFY(!controller.locked);
     }
+
+    void enterOnARowLaunchesOnlyWhenLaunchIsEnabled_data() {
+        QTest::addColumn<bool>("buttonEnabled");
+        QTest::newRow("Launch disabled") << false;
+        QTest::newRow("Launch enabled") << true;
+    }
+
+    void enterOnARowLaunchesOnlyWhenLaunchIsEnabled() {
+        QFETCH(bool, buttonEnabled);
+        Launcher launcher;
+        Controller& controller = launcher.controller();
+        controller.awakeFromNib();
+        int dialogs = 0;
+        // The stored bundle holds no game, so a launch asks where it is; cancelling ends it.
+        controller.setLocationDialog([&](Controller&) {
+            ++dialogs;
+            return std::optional<QString>();
+        });
+        selectRow(controller, 0);
+        controller.launchButton->setEnabled(buttonEnabled);
+        controller.tableView->setFocus();
+        controller.tableView->setCurrentIndex(controller.tableView->model()->index(0, 0));
+        QTest::keyClick(controller.tableView, Qt::Key_Return);
+        QCOMPARE(dialogs, buttonEnabled ? 1 : 0);
+        QCOMPARE(controller.hasTerminated(), buttonEnabled);
+    }
 };
 
 MODGATE_TEST_MAIN(TestStartup)
