@@ -156,7 +156,10 @@ private slots:
         QFETCH(bool, buttonEnabled);
         Launcher launcher;
         Controller& controller = launcher.controller();
+        VisibilityCounter counter;
+        controller.busyIndicator->installEventFilter(&counter);
         controller.awakeFromNib();
+        QTRY_COMPARE_WITH_TIMEOUT(counter.hidden, 1, 20000); // the search has ended
         int dialogs = 0;
         // The stored bundle holds no game, so a launch asks where it is; cancelling ends it.
         controller.setLocationDialog([&](Controller&) {
