@@ -220,13 +220,16 @@ private slots:
             QVERIFY(w.pressed(1));
         }
         QTest::mouseRelease(w.viewport, Qt::LeftButton, {}, back ? link : away);
-
         for (int row = 0; row < w.model.rowCount(); ++row)
             QVERIFY(!w.pressed(row));
         QCOMPARE(opened, urls(back ? u"http://beta.example.org/"_s : QString()));
-        // Nothing is left over for the next click.
-        QTest::mouseClick(w.viewport, Qt::LeftButton, {}, w.at(0, w.url));
-        QCOMPARE(opened.last(), QUrl(u"https://alpha.example.org/"_s));
+        // Nothing is left over: a later press elsewhere, dragged onto the link, is no click on it.
+        opened.clear();
+        QTest::mousePress(w.viewport, Qt::LeftButton, {}, w.at(0, w.name));
+        QTest::mouseMove(w.viewport, link);
+        QVERIFY(!w.pressed(1));
+        QTest::mouseRelease(w.viewport, Qt::LeftButton, {}, link);
+        QCOMPARE(opened, QList<QUrl>{});
     }
 
     void editLeavesListUnchanged() {
