@@ -6,414 +6,246 @@
 #include "testmain.h"
 
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <optional>
 
 using OptionalString = std::optional<QString>;
-Q_DECLARE_METATYPE(OptionalString)
 
 namespace {
 
 const QString unrealPathKey = QStringLiteral("unrealPath");
 const QString bundleName = QStringLiteral("Unreal Tournament 2004.app");
 
-std::optional<QVariant> storedPath() {
-    return UserDefaults::standard().objectForKey(unrealPathKey);
+OptionalString storedPath() {
+    return UserDefaults::standard().stringForKey(unrealPathKey);
+}
+void storePath(const OptionalString& path) {
+    UserDefaults::standard().setObjectForKey(path ? std::optional<QVariant>(*path) : std::nullopt,
+                                             unrealPathKey);
 }
 
-void storePath(const std::optional<QString>& path) {
-    UserDefaults::standard().setObjectForKey(
-        path ? std::optional<QVariant>(*path) : std::optional<QVariant>(), unrealPathKey);
-}
-
+// Read once HOME is the test's own: never at start-up.
 QString gameLogPath() {
     return GameInstallation::gameLogPath(QDir::homePath());
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
            file.write(bytes) == bytes.size();
 }
 
-// The game as the log names it: "<bundle>/System/" is the base directory the game writes.
-QByteArray logNaming(const QString& bundlePath, const QByteArray& lineEnd = "\n") {
-    return "Log: Log file open, 12/06/26 10:00:00" + lineEnd +
-           "Init: Base directory: /Old/Unreal Tournament 2004.app/System" + lineEnd +
-           "Init: Base directory: " + bundlePath.toUtf8() + "/System" + lineEnd +
-           "Init: Computer: host" + lineEnd;
+// A log whose last base-directory line ("<bundle>/System") names `bundle`.
+QString logNaming(const QString& bundle, const QString& lineEnd = QStringLiteral("\n")) {
+    return QStringLiteral("Log: Log file open%2Init: Base directory: /Old/%3/System%2"
+                          "Init: Base directory: %1/System%2Init: Computer: host%2")
+        .arg(bundle, lineEnd, bundleName);
 }
 
-// Counts the dialog's runs and answers with a fixed choice.
-struct DialogStandIn {
+// Locates the game with a stand-in dialog answering `answer`; tells how often it was asked.
+int locate(Controller& controller, const OptionalString& answer) {
     int calls = 0;
-    std::optional<QString> answer;
-    Controller::LocationDialog seam() {
-        return [this](Controller&) {
-            ++calls;
-            return answer;
-        };
-    }
-};
+    controller.setLocationDialog([&calls, answer](Controller&) {
+        ++calls;
+        return answer;
+    });
+    controller.setUnrealLocation();
+    return calls;
+}
 
 } // namespace
 
 class UnrealLocationTest : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        games.emplace();
+        QVERIFY(games->isValid());
+        storePath(std::nullopt);
+        QFile::remove(gameLogPath());
+    }
+    void cleanup() {
+        // After a cancel outside any loop Qt runs no loop, the next dialog's included, until the
+        // application's own loop has started once.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
 
-    void storedPathWins_data();
-    void storedPathWins();
-    void pathFromLogStored_data();
-    void pathFromLogStored();
-    void dialogWhenNoPath_data();
-    void dialogWhenNoPath();
+    void setUnrealLocation_data();
+    void setUnrealLocation();
     void pathRemovedByLaunchFoundAgain();
-    void cancelEndsApplication();
     void panelIsValidFilename_data();
     void panelIsValidFilename();
-
-    void realDialogRefusesThenAccepts();
-    void realDialogCancelEndsApplication();
+    void realDialog_data();
+    void realDialog();
 
 private:
-    // A copy of the game: the bundle with its executable inside.
-    QString makeGame(const QString& name = bundleName);
+    // A copy of the game, its executable inside.
+    QString makeGame(const QString& name = bundleName) {
+        const QString bundle = games->filePath(name);
+        return writeFile(GameInstallation::executablePath(bundle), "#!/bin/sh\n") ? bundle
+                                                                                  : QString();
+    }
+    // In a row "$GAME" stands for the game's path, "$GONE" for a game that is not there,
+    // "$CHOSEN" for what the dialog answers.
+    OptionalString fill(OptionalString text) const {
+        if (text)
+            text->replace(QLatin1String("$GAME"), games->filePath(bundleName))
+                .replace(QLatin1String("$GONE"),
+                         games->filePath(QStringLiteral("Gone/") + bundleName))
+                .replace(QLatin1String("$CHOSEN"), games->filePath(QStringLiteral("Chosen.app")));
+        return text;
+    }
 
     std::optional<QTemporaryDir> games;
 };
 
-void UnrealLocationTest::init() {
-    games.emplace();
-    QVERIFY(games->isValid());
-    storePath(std::nullopt);
-    QFile::remove(gameLogPath());
+void UnrealLocationTest::setUnrealLocation_data() {
+    QTest::addColumn<OptionalString>("stored");
+    QTest::addColumn<OptionalString>("log");
+    QTest::addColumn<int>("dialogs");
+    // Absent: the dialog cancels and the application ends.
+    QTest::addColumn<OptionalString>("expected");
+    const auto row = [](const char* name, OptionalString stored, OptionalString log, int dialogs,
+                        OptionalString expected) {
+        QTest::newRow(name) << stored << log << dialogs << expected;
+    };
+    // The stored path names nothing on disk: used as it stands all the same, the launch checks it.
+    const QString stored = QStringLiteral("/Stored/") + bundleName;
+    row("stored, no log", stored, {}, 0, stored);
+    row("stored, log naming the game", stored, logNaming("$GAME"), 0, stored);
+    row("stored, log naming a gone game", stored, logNaming("$GONE"), 0, stored);
+    row("stored empty, log naming the game", QString(""), logNaming("$GAME"), 0, QString(""));
+    row("log naming the game, LF", {}, logNaming("$GAME", "\n"), 0, "$GAME");
+    row("log naming the game, CR LF", {}, logNaming("$GAME", "\r\n"), 0, "$GAME");
+    row("log naming the game, CR", {}, logNaming("$GAME", "\r"), 0, "$GAME");
+    row("no log", {}, {}, 1, "$CHOSEN");
+    row("no base-directory line", {}, "Log: Log file open\nInit: Computer: host\n", 1, "$CHOSEN");
+    row("last base-directory line too short", {},
+        "Init: Base directory: $GAME/System\nInit: Base directory: System\n", 1, "$CHOSEN");
+    row("log naming a gone game", {}, logNaming("$GONE"), 1, "$CHOSEN");
+    row("cancel", {}, {}, 1, {});
 }
 
-void UnrealLocationTest::cleanup() {
-    // A cancel told the application to end while no event loop ran; Qt then refuses to run any
-    // loop, the next dialog's included, until the application's own loop has started once.
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-
-    storePath(std::nullopt);
-    QFile::remove(gameLogPath());
-    games.reset();
-}
-
-QString UnrealLocationTest::makeGame(const QString& name) {
-    const QString bundle = games->filePath(name);
-    if (!writeFile(GameInstallation::executablePath(bundle), "#!/bin/sh\n"))
-        return {};
-    return bundle;
-}
-
-void UnrealLocationTest::storedPathWins_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("withLog");
-    QTest::addColumn<bool>("logNamesExistingGame");
-
-    for (const QString& stored :
-         {QStringLiteral("/Stored/Unreal Tournament 2004.app"),
-          QStringLiteral("/Gone/Unreal Tournament 2004.app"), QStringLiteral("")}) {
-        const QByteArray name = stored.isEmpty() ? QByteArray("empty") : stored.toUtf8();
-        QTest::newRow((name + ", no log").constData()) << stored << false << false;
-        QTest::newRow((name + ", log naming a game").constData()) << stored << true << true;
-        QTest::newRow((name + ", log naming nothing").constData()) << stored << true << false;
-    }
-}
-
-void UnrealLocationTest::storedPathWins() {
-    QFETCH(QString, stored);
-    QFETCH(bool, withLog);
-    QFETCH(bool, logNamesExistingGame);
-
-    const QString game = makeGame();
-    QVERIFY(!game.isEmpty());
-    if (withLog) {
-        const QString named = logNamesExistingGame ? game : games->filePath(QStringLiteral("x"));
-        QVERIFY(writeFile(gameLogPath(), logNaming(named)));
-    }
+void UnrealLocationTest::setUnrealLocation() {
+    QFETCH(OptionalString, stored);
+    QFETCH(OptionalString, log);
+    QFETCH(int, dialogs);
+    QFETCH(OptionalString, expected);
+    QVERIFY(!makeGame().isEmpty());
+    QVERIFY(!log || writeFile(gameLogPath(), fill(log)->toUtf8()));
     storePath(stored);
 
     Launcher launcher;
-    DialogStandIn dialog;
-    launcher.controller().setLocationDialog(dialog.seam());
-    launcher.controller().setUnrealLocation();
-
-    QCOMPARE(dialog.calls, 0);
-    QVERIFY(!launcher.controller().hasTerminated());
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(stored));
+    QCOMPARE(locate(launcher.controller(), expected ? fill("$CHOSEN") : expected), dialogs);
+    QCOMPARE(launcher.controller().hasTerminated(), !expected);
+    QCOMPARE(storedPath(), fill(expected));
 }
 
-void UnrealLocationTest::pathFromLogStored_data() {
-    QTest::addColumn<QByteArray>("lineEnd");
-    QTest::newRow("LF") << QByteArray("\n");
-    QTest::newRow("CR LF") << QByteArray("\r\n");
-    QTest::newRow("CR") << QByteArray("\r");
-}
-
-void UnrealLocationTest::pathFromLogStored() {
-    QFETCH(QByteArray, lineEnd);
-    const QString game = makeGame();
-    QVERIFY(!game.isEmpty());
-    QVERIFY(writeFile(gameLogPath(), logNaming(game, lineEnd)));
-
-    Launcher launcher;
-    DialogStandIn dialog;
-    launcher.controller().setLocationDialog(dialog.seam());
-    launcher.controller().setUnrealLocation();
-
-    QCOMPARE(dialog.calls, 0);
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(game));
-}
-
-void UnrealLocationTest::dialogWhenNoPath_data() {
-    QTest::addColumn<std::optional<QByteArray>>("log");
-
-    QTest::newRow("no log") << std::optional<QByteArray>();
-    QTest::newRow("empty log") << std::optional<QByteArray>("");
-    QTest::newRow("no base-directory line")
-        << std::optional<QByteArray>("Log: Log file open\nInit: Computer: host\n");
-    QTest::newRow("last base-directory line too short")
-        << std::optional<QByteArray>("Init: Base directory: /Games/UT.app/System\n"
-                                     "Init: Base directory: System\n");
-    QTest::newRow("log naming a game that is not there") << std::optional<QByteArray>(
-        "Init: Base directory: /nonexistent/" + bundleName.toUtf8() + "/System\n");
-}
-
-void UnrealLocationTest::dialogWhenNoPath() {
-    QFETCH(std::optional<QByteArray>, log);
-    if (log)
-        QVERIFY(writeFile(gameLogPath(), *log));
-    const QString chosen = makeGame();
-
-    Launcher launcher;
-    DialogStandIn dialog;
-    dialog.answer = chosen;
-    launcher.controller().setLocationDialog(dialog.seam());
-    launcher.controller().setUnrealLocation();
-
-    QCOMPARE(dialog.calls, 1);
-    QVERIFY(!launcher.controller().hasTerminated());
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(chosen));
-}
-
+// What a launch does when it finds the executable missing: remove the path, locate again.
 void UnrealLocationTest::pathRemovedByLaunchFoundAgain() {
     const QString game = makeGame();
-    QVERIFY(!game.isEmpty());
-    QVERIFY(writeFile(gameLogPath(), logNaming(game)));
-
+    const OptionalString chosen = fill("$CHOSEN");
+    QVERIFY(writeFile(gameLogPath(), logNaming(game).toUtf8()));
     Launcher launcher;
-    DialogStandIn dialog;
-    dialog.answer = games->filePath(QStringLiteral("Moved/") + bundleName);
-    launcher.controller().setLocationDialog(dialog.seam());
-
-    launcher.controller().setUnrealLocation();
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(game));
-
-    // What a launch does when it finds the executable missing: remove the path, locate again.
-    storePath(std::nullopt);
-    launcher.controller().setUnrealLocation();
-    QCOMPARE(dialog.calls, 0);
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(game));
-
-    // The game is gone but the log still names it: the user is asked.
-    QVERIFY(QDir(game).removeRecursively());
-    storePath(std::nullopt);
-    launcher.controller().setUnrealLocation();
-    QCOMPARE(dialog.calls, 1);
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), dialog.answer);
-}
-
-void UnrealLocationTest::cancelEndsApplication() {
-    Launcher launcher;
-    DialogStandIn dialog;
-    launcher.controller().setLocationDialog(dialog.seam());
-    launcher.controller().setUnrealLocation();
-
-    QCOMPARE(dialog.calls, 1);
-    QVERIFY(launcher.controller().hasTerminated());
-    QVERIFY(!storedPath());
+    for (const bool gameThere : {true, true, false}) {
+        QVERIFY(gameThere || QDir(game).removeRecursively());
+        storePath(std::nullopt);
+        QCOMPARE(locate(launcher.controller(), chosen), gameThere ? 0 : 1);
+        QCOMPARE(storedPath(), gameThere ? game : chosen);
+    }
 }
 
 void UnrealLocationTest::panelIsValidFilename_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("in Applications") << QStringLiteral("/Applications/") + bundleName << true;
-    QTest::newRow("elsewhere") << QStringLiteral("/home/me/Games/") + bundleName << true;
-    QTest::newRow("with a trailing slash")
-        << QStringLiteral("/Applications/") + bundleName + QStringLiteral("/") << true;
-    QTest::newRow("name alone") << bundleName << true;
-    QTest::newRow("lower case") << QStringLiteral("/Applications/unreal tournament 2004.app")
-                                << false;
-    QTest::newRow("upper case extension")
-        << QStringLiteral("/Applications/Unreal Tournament 2004.APP") << false;
-    QTest::newRow("another name") << QStringLiteral("/Applications/UT2004.app") << false;
-    QTest::newRow("no extension") << QStringLiteral("/Applications/Unreal Tournament 2004")
-                                  << false;
-    QTest::newRow("longer name") << QStringLiteral("/Applications/Unreal Tournament 2004.app.old")
-                                 << false;
-    QTest::newRow("inside the bundle")
-        << QStringLiteral("/Applications/") + bundleName + QStringLiteral("/Contents") << false;
-    QTest::newRow("leading space") << QStringLiteral("/Applications/ ") + bundleName << false;
-    QTest::newRow("empty") << QString() << false;
-    QTest::newRow("root") << QStringLiteral("/") << false;
+    const std::pair<const char*, bool> rows[] = {
+        {"/Applications/Unreal Tournament 2004.app", true},
+        {"/home/me/Games/Unreal Tournament 2004.app/", true},
+        {"Unreal Tournament 2004.app", true},
+        {"/Applications/unreal tournament 2004.APP", false},
+        {"/Applications/UT2004.app", false},
+        {"/Applications/Unreal Tournament 2004", false},
+        {"/Applications/Unreal Tournament 2004.app.old", false},
+        {"/Applications/Unreal Tournament 2004.app/Contents", false},
+        {"/Applications/ Unreal Tournament 2004.app", false},
+        {"/", false},
+        {"", false}};
+    for (const auto& [path, accepted] : rows)
+        QTest::newRow(*path ? path : "empty") << QString::fromUtf8(path) << accepted;
 }
 
 void UnrealLocationTest::panelIsValidFilename() {
     QFETCH(QString, path);
     QFETCH(bool, accepted);
-    Launcher launcher;
-    QCOMPARE(launcher.controller().panelIsValidFilename(path), accepted);
+    QCOMPARE(Launcher().controller().panelIsValidFilename(path), accepted);
 }
 
-namespace {
+void UnrealLocationTest::realDialog_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("wrong name refused, right one taken") << false;
+    QTest::newRow("cancel") << true;
+}
 
-// Drives the real dialog from inside its modal loop, one step per timer tick.
-struct DialogDriver {
-    enum class Step { find, confirmWrong, confirmRight, cancel, done };
-
-    Step next = Step::find;
-    Step afterFind = Step::confirmWrong;
-    QString folder;
-    QString wrongName;
-    int ticks = 0;
-
-    // What the steps saw, checked once the dialog is gone.
-    QString title;
-    QString acceptLabel;
-    QString firstDirectory;
-    QString firstName;
-    bool acceptEnabledForWrong = false;
-    bool openAfterWrong = false;
-    bool storedAfterWrong = true;
-    bool gaveUp = false;
-
-    static GameBundleDialog* dialog() {
-        return qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
-    }
-    static QLineEdit* nameField(GameBundleDialog& d) {
-        return d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    }
-    static QPushButton* button(GameBundleDialog& d, QDialogButtonBox::StandardButton which) {
-        auto* box = d.findChild<QDialogButtonBox*>();
-        return box ? box->button(which) : nullptr;
-    }
-
-    void tick() {
-        GameBundleDialog* d = dialog();
-        if (++ticks > 3000) { // a minute and more: stop rather than hang
-            gaveUp = true;
-            if (d)
-                d->reject();
-            return;
-        }
-        if (!d || !d->isVisible())
-            return;
-        QLineEdit* name = nameField(*d);
-        QPushButton* accept = button(*d, QDialogButtonBox::Open);
-        QPushButton* cancel = button(*d, QDialogButtonBox::Cancel);
-        if (!name || !accept || !cancel)
-            return;
-        switch (next) {
-        case Step::find:
-            title = d->windowTitle();
-            acceptLabel = accept->text();
-            firstDirectory = d->directory().absolutePath();
-            firstName = name->text();
-            d->setDirectory(folder);
-            next = afterFind;
-            break;
-        case Step::confirmWrong:
-            name->setText(wrongName);
-            acceptEnabledForWrong = accept->isEnabled();
-            accept->click();
-            openAfterWrong = d->isVisible();
-            storedAfterWrong = storedPath().has_value();
-            next = Step::confirmRight;
-            break;
-        case Step::confirmRight:
-            name->setText(bundleName);
-            if (accept->isEnabled()) {
-                accept->click();
-                next = Step::done;
-            }
-            break;
-        case Step::cancel:
-            cancel->click();
-            next = Step::done;
-            break;
-        case Step::done:
-            break;
-        }
-    }
-};
-
-} // namespace
-
-void UnrealLocationTest::realDialogRefusesThenAccepts() {
+// Drives the real, modal dialog from inside its loop, one step per tick once its widgets are up;
+// what the steps saw is checked once it is gone.
+void UnrealLocationTest::realDialog() {
+    QFETCH(bool, cancel);
     const QString game = makeGame();
-    QVERIFY(!game.isEmpty());
-    const QString wrong = makeGame(QStringLiteral("UT2004.app"));
-    QVERIFY(!wrong.isEmpty());
+    QVERIFY(!makeGame(QStringLiteral("UT2004.app")).isEmpty());
 
     Launcher launcher;
-    DialogDriver driver;
-    driver.folder = games->path();
-    driver.wrongName = QStringLiteral("UT2004.app");
+    QStringList seen; // title, accept label, first folder, preselected name
+    bool wrongTried = false, openAfterWrong = false, storedAfterWrong = true;
+    int step = 0, ticks = 0;
     QTimer timer;
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [&driver] { driver.tick(); });
-    timer.start();
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
+        auto* name =
+            dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+        auto* box = dialog ? dialog->findChild<QDialogButtonBox*>() : nullptr;
+        if (!name || !box || !dialog->isVisible())
+            return;
+        QPushButton* accept = box->button(QDialogButtonBox::Open);
+        if (++ticks > 3000) // a minute and more: give up rather than hang
+            dialog->reject();
+        else if (step == 0) {
+            seen = {dialog->windowTitle(), accept->text(), dialog->directory().absolutePath(),
+                    name->text()};
+            dialog->setDirectory(games->path());
+            step = cancel ? 3 : 1;
+        } else if (step == 1) {
+            name->setText(QStringLiteral("UT2004.app"));
+            wrongTried = accept->isEnabled();
+            accept->click();
+            openAfterWrong = dialog->isVisible();
+            storedAfterWrong = storedPath().has_value();
+            step = 2;
+        } else if (step == 2) {
+            name->setText(bundleName);
+            if (accept->isEnabled())
+                accept->click();
+        } else if (step == 3)
+            box->button(QDialogButtonBox::Cancel)->click();
+    });
+    timer.start(20);
     launcher.controller().setUnrealLocation();
     timer.stop();
 
-    QVERIFY(!driver.gaveUp);
-    QCOMPARE(driver.title, QStringLiteral("Select your copy of UT2k4"));
-    QCOMPARE(driver.acceptLabel, QStringLiteral("Select"));
-    QCOMPARE(driver.firstDirectory, GameBundleDialog::firstFolder());
-    if (!QFileInfo(QStringLiteral("/Applications")).isDir())
-        QCOMPARE(driver.firstDirectory, QDir::homePath());
-    QCOMPARE(driver.firstName, bundleName);
-    QVERIFY(driver.acceptEnabledForWrong);
-    QVERIFY(driver.openAfterWrong);
-    QVERIFY(!driver.storedAfterWrong);
-
-    QVERIFY(!launcher.controller().hasTerminated());
-    QCOMPARE(UserDefaults::standard().stringForKey(unrealPathKey), OptionalString(game));
-}
-
-void UnrealLocationTest::realDialogCancelEndsApplication() {
-    QVERIFY(!makeGame().isEmpty());
-
-    Launcher launcher;
-    DialogDriver driver;
-    driver.folder = games->path();
-    driver.afterFind = DialogDriver::Step::cancel;
-    QTimer timer;
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [&driver] { driver.tick(); });
-    timer.start();
-    launcher.controller().setUnrealLocation();
-    timer.stop();
-
-    QVERIFY(!driver.gaveUp);
-    QCOMPARE(driver.next, DialogDriver::Step::done);
-    QVERIFY(launcher.controller().hasTerminated());
-    QVERIFY(!storedPath());
+    QVERIFY(ticks <= 3000);
+    const QString firstFolder = QFileInfo(QStringLiteral("/Applications")).isDir()
+                                    ? QStringLiteral("/Applications")
+                                    : QDir::homePath();
+    QCOMPARE(seen, QStringList({QStringLiteral("Select your copy of UT2k4"),
+                                QStringLiteral("Select"), firstFolder, bundleName}));
+    QCOMPARE(launcher.controller().hasTerminated(), cancel);
+    QCOMPARE(storedPath(), cancel ? OptionalString() : OptionalString(game));
+    if (!cancel)
+        QVERIFY(wrongTried && openAfterWrong && !storedAfterWrong);
 }
 
 MODGATE_TEST_MAIN(UnrealLocationTest)
