@@ -17,26 +17,22 @@ using OptionalString = std::optional<QString>;
 
 namespace {
 
-const QString unrealPathKey = QStringLiteral("unrealPath");
+const QString pathKey = QStringLiteral("unrealPath");
 const QString bundleName = QStringLiteral("Unreal Tournament 2004.app");
+// In a row "$" stands for the folder holding the test's games.
+const QString game = QStringLiteral("$/") + bundleName;
+const QString goneGame = QStringLiteral("$/Gone/") + bundleName;
+const QString chosenGame = QStringLiteral("$/Chosen.app");
 
-OptionalString storedPath() {
-    return UserDefaults::standard().stringForKey(unrealPathKey);
-}
 void storePath(const OptionalString& path) {
     UserDefaults::standard().setObjectForKey(path ? std::optional<QVariant>(*path) : std::nullopt,
-                                             unrealPathKey);
+                                             pathKey);
 }
 
-// Read once HOME is the test's own: never at start-up.
-QString gameLogPath() {
-    return GameInstallation::gameLogPath(QDir::homePath());
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
+bool writeFile(const QString& path, const QString& text) {
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
-           file.write(bytes) == bytes.size();
+           file.write(text.toUtf8()) == text.toUtf8().size();
 }
 
 // A log whose last base-directory line ("<bundle>/System") names `bundle`.
@@ -61,6 +57,17 @@ int locate(Controller& controller, const OptionalString& answer) {
 
 class UnrealLocationTest : public QObject {
     Q_OBJECT
+    std::optional<QTemporaryDir> games;
+
+    OptionalString fill(OptionalString s) const { return s ? s->replace(u'$', games->path()) : s; }
+    static OptionalString storedPath() { return UserDefaults::standard().stringForKey(pathKey); }
+    // Asked each time: HOME is the test's own only once the test runs.
+    static QString gameLogPath() { return GameInstallation::gameLogPath(QDir::homePath()); }
+    // A copy of the game, its executable inside.
+    bool makeGame(const QString& bundle) {
+        return writeFile(GameInstallation::executablePath(*fill(bundle)), QStringLiteral("#!"));
+    }
+
 private slots:
     void init() {
         games.emplace();
@@ -75,178 +82,134 @@ private slots:
         QCoreApplication::exec();
     }
 
-    void setUnrealLocation_data();
-    void setUnrealLocation();
-    void pathRemovedByLaunchFoundAgain();
-    void panelIsValidFilename_data();
-    void panelIsValidFilename();
-    void realDialog_data();
-    void realDialog();
-
-private:
-    // A copy of the game, its executable inside.
-    QString makeGame(const QString& name = bundleName) {
-        const QString bundle = games->filePath(name);
-        return writeFile(GameInstallation::executablePath(bundle), "#!/bin/sh\n") ? bundle
-                                                                                  : QString();
+    void setUnrealLocation_data() {
+        QTest::addColumn<OptionalString>("stored");
+        QTest::addColumn<OptionalString>("log");
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<OptionalString>("expected"); // absent: cancelled, the application ends
+        const auto row = [](const char* name, OptionalString stored, OptionalString log,
+                            int dialogs, OptionalString expected) {
+            QTest::newRow(name) << stored << log << dialogs << expected;
+        };
+        // Names nothing on disk: used as it stands all the same, the launch checks it.
+        const QString stored = QStringLiteral("/Stored/") + bundleName;
+        row("stored, no log", stored, {}, 0, stored);
+        row("stored, log naming the game", stored, logNaming(game), 0, stored);
+        row("stored, log naming a gone game", stored, logNaming(goneGame), 0, stored);
+        row("stored empty, log naming the game", QString(""), logNaming(game), 0, QString(""));
+        row("log naming the game, LF", {}, logNaming(game, "\n"), 0, game);
+        row("log naming the game, CR LF", {}, logNaming(game, "\r\n"), 0, game);
+        row("log naming the game, CR", {}, logNaming(game, "\r"), 0, game);
+        row("no log", {}, {}, 1, chosenGame);
+        row("no base-directory line", {}, "Init: Computer: host\n", 1, chosenGame);
+        row("last base-directory line too short", {},
+            logNaming(game) + "Init: Base directory: System\n", 1, chosenGame);
+        row("log naming a gone game", {}, logNaming(goneGame), 1, chosenGame);
+        row("cancel", {}, {}, 1, {});
     }
-    // In a row "$GAME" stands for the game's path, "$GONE" for a game that is not there,
-    // "$CHOSEN" for what the dialog answers.
-    OptionalString fill(OptionalString text) const {
-        if (text)
-            text->replace(QLatin1String("$GAME"), games->filePath(bundleName))
-                .replace(QLatin1String("$GONE"),
-                         games->filePath(QStringLiteral("Gone/") + bundleName))
-                .replace(QLatin1String("$CHOSEN"), games->filePath(QStringLiteral("Chosen.app")));
-        return text;
+    void setUnrealLocation() {
+        QFETCH(OptionalString, stored);
+        QFETCH(OptionalString, log);
+        QFETCH(int, dialogs);
+        QFETCH(OptionalString, expected);
+        QVERIFY(makeGame(game));
+        QVERIFY(!log || writeFile(gameLogPath(), *fill(log)));
+        storePath(stored);
+        Launcher launcher;
+        QCOMPARE(locate(launcher.controller(), expected ? fill(chosenGame) : expected), dialogs);
+        QCOMPARE(launcher.controller().hasTerminated(), !expected);
+        QCOMPARE(storedPath(), fill(expected));
     }
 
-    std::optional<QTemporaryDir> games;
-};
-
-void UnrealLocationTest::setUnrealLocation_data() {
-    QTest::addColumn<OptionalString>("stored");
-    QTest::addColumn<OptionalString>("log");
-    QTest::addColumn<int>("dialogs");
-    // Absent: the dialog cancels and the application ends.
-    QTest::addColumn<OptionalString>("expected");
-    const auto row = [](const char* name, OptionalString stored, OptionalString log, int dialogs,
-                        OptionalString expected) {
-        QTest::newRow(name) << stored << log << dialogs << expected;
-    };
-    // The stored path names nothing on disk: used as it stands all the same, the launch checks it.
-    const QString stored = QStringLiteral("/Stored/") + bundleName;
-    row("stored, no log", stored, {}, 0, stored);
-    row("stored, log naming the game", stored, logNaming("$GAME"), 0, stored);
-    row("stored, log naming a gone game", stored, logNaming("$GONE"), 0, stored);
-    row("stored empty, log naming the game", QString(""), logNaming("$GAME"), 0, QString(""));
-    row("log naming the game, LF", {}, logNaming("$GAME", "\n"), 0, "$GAME");
-    row("log naming the game, CR LF", {}, logNaming("$GAME", "\r\n"), 0, "$GAME");
-    row("log naming the game, CR", {}, logNaming("$GAME", "\r"), 0, "$GAME");
-    row("no log", {}, {}, 1, "$CHOSEN");
-    row("no base-directory line", {}, "Log: Log file open\nInit: Computer: host\n", 1, "$CHOSEN");
-    row("last base-directory line too short", {},
-        "Init: Base directory: $GAME/System\nInit: Base directory: System\n", 1, "$CHOSEN");
-    row("log naming a gone game", {}, logNaming("$GONE"), 1, "$CHOSEN");
-    row("cancel", {}, {}, 1, {});
-}
-
-void UnrealLocationTest::setUnrealLocation() {
-    QFETCH(OptionalString, stored);
-    QFETCH(OptionalString, log);
-    QFETCH(int, dialogs);
-    QFETCH(OptionalString, expected);
-    QVERIFY(!makeGame().isEmpty());
-    QVERIFY(!log || writeFile(gameLogPath(), fill(log)->toUtf8()));
-    storePath(stored);
-
-    Launcher launcher;
-    QCOMPARE(locate(launcher.controller(), expected ? fill("$CHOSEN") : expected), dialogs);
-    QCOMPARE(launcher.controller().hasTerminated(), !expected);
-    QCOMPARE(storedPath(), fill(expected));
-}
-
-// What a launch does when it finds the executable missing: remove the path, locate again.
-void UnrealLocationTest::pathRemovedByLaunchFoundAgain() {
-    const QString game = makeGame();
-    const OptionalString chosen = fill("$CHOSEN");
-    QVERIFY(writeFile(gameLogPath(), logNaming(game).toUtf8()));
-    Launcher launcher;
-    for (const bool gameThere : {true, true, false}) {
-        QVERIFY(gameThere || QDir(game).removeRecursively());
-        storePath(std::nullopt);
-        QCOMPARE(locate(launcher.controller(), chosen), gameThere ? 0 : 1);
-        QCOMPARE(storedPath(), gameThere ? game : chosen);
+    // What a launch does when it finds the executable missing: remove the path, locate again.
+    void pathRemovedByLaunchFoundAgain() {
+        QVERIFY(makeGame(game));
+        QVERIFY(writeFile(gameLogPath(), *fill(logNaming(game))));
+        Launcher launcher;
+        for (const bool gameThere : {true, true, false}) {
+            QVERIFY(gameThere || QDir(*fill(game)).removeRecursively());
+            storePath(std::nullopt);
+            QCOMPARE(locate(launcher.controller(), fill(chosenGame)), gameThere ? 0 : 1);
+            QCOMPARE(storedPath(), fill(gameThere ? game : chosenGame));
+        }
     }
-}
 
-void UnrealLocationTest::panelIsValidFilename_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("accepted");
-    const std::pair<const char*, bool> rows[] = {
-        {"/Applications/Unreal Tournament 2004.app", true},
-        {"/home/me/Games/Unreal Tournament 2004.app/", true},
-        {"Unreal Tournament 2004.app", true},
-        {"/Applications/unreal tournament 2004.APP", false},
-        {"/Applications/UT2004.app", false},
-        {"/Applications/Unreal Tournament 2004", false},
-        {"/Applications/Unreal Tournament 2004.app.old", false},
-        {"/Applications/Unreal Tournament 2004.app/Contents", false},
-        {"/Applications/ Unreal Tournament 2004.app", false},
-        {"/", false},
-        {"", false}};
-    for (const auto& [path, accepted] : rows)
-        QTest::newRow(*path ? path : "empty") << QString::fromUtf8(path) << accepted;
-}
+    void panelIsValidFilename_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("accepted");
+        const auto rows = [](bool accepted, std::initializer_list<const char*> paths) {
+            for (const char* path : paths)
+                QTest::newRow(*path ? path : "empty") << QString::fromUtf8(path) << accepted;
+        };
+        rows(true, {"/Applications/Unreal Tournament 2004.app",
+                    "/home/me/Unreal Tournament 2004.app/", "Unreal Tournament 2004.app"});
+        rows(false, {"/Games/unreal tournament 2004.APP", "/Games/UT2004.app",
+                     "/Games/Unreal Tournament 2004", "/Games/Unreal Tournament 2004.app.old",
+                     "/Games/Unreal Tournament 2004.app/Contents",
+                     "/Games/ Unreal Tournament 2004.app", "/", ""});
+    }
+    void panelIsValidFilename() {
+        QFETCH(QString, path);
+        QFETCH(bool, accepted);
+        QCOMPARE(Launcher().controller().panelIsValidFilename(path), accepted);
+    }
 
-void UnrealLocationTest::panelIsValidFilename() {
-    QFETCH(QString, path);
-    QFETCH(bool, accepted);
-    QCOMPARE(Launcher().controller().panelIsValidFilename(path), accepted);
-}
-
-void UnrealLocationTest::realDialog_data() {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("wrong name refused, right one taken") << false;
-    QTest::newRow("cancel") << true;
-}
-
-// Drives the real, modal dialog from inside its loop, one step per tick once its widgets are up;
-// what the steps saw is checked once it is gone.
-void UnrealLocationTest::realDialog() {
-    QFETCH(bool, cancel);
-    const QString game = makeGame();
-    QVERIFY(!makeGame(QStringLiteral("UT2004.app")).isEmpty());
-
-    Launcher launcher;
-    QStringList seen; // title, accept label, first folder, preselected name
-    bool wrongTried = false, openAfterWrong = false, storedAfterWrong = true;
-    int step = 0, ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
-        auto* name =
-            dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
-        auto* box = dialog ? dialog->findChild<QDialogButtonBox*>() : nullptr;
-        if (!name || !box || !dialog->isVisible())
-            return;
-        QPushButton* accept = box->button(QDialogButtonBox::Open);
-        if (++ticks > 3000) // a minute and more: give up rather than hang
-            dialog->reject();
-        else if (step == 0) {
-            seen = {dialog->windowTitle(), accept->text(), dialog->directory().absolutePath(),
-                    name->text()};
-            dialog->setDirectory(games->path());
-            step = cancel ? 3 : 1;
-        } else if (step == 1) {
-            name->setText(QStringLiteral("UT2004.app"));
-            wrongTried = accept->isEnabled();
-            accept->click();
-            openAfterWrong = dialog->isVisible();
-            storedAfterWrong = storedPath().has_value();
-            step = 2;
-        } else if (step == 2) {
-            name->setText(bundleName);
-            if (accept->isEnabled())
+    void realDialog_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("wrong name refused, right one taken") << false;
+        QTest::newRow("cancel") << true;
+    }
+    // Drives the real, modal dialog from inside its loop, one step per tick while it shows;
+    // what the steps saw is checked once it is gone.
+    void realDialog() {
+        QFETCH(bool, cancel);
+        QVERIFY(makeGame(game) && makeGame(QStringLiteral("$/UT2004.app")));
+        Launcher launcher;
+        QStringList seen;
+        int step = cancel ? -1 : 0, ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            QPushButton* accept = buttons->button(QDialogButtonBox::Open);
+            if (++ticks > 3000) { // a minute and more: give up rather than hang
+                seen << QStringLiteral("gave up");
+                dialog->reject();
+            } else if (seen.isEmpty()) {
+                seen << dialog->windowTitle() << accept->text()
+                     << dialog->directory().absolutePath() << name->text() << QString();
+                dialog->setDirectory(games->path());
+            } else if (step < 0) {
+                buttons->button(QDialogButtonBox::Cancel)->click();
+            } else if (step++ == 0) {
+                name->setText(QStringLiteral("UT2004.app"));
+                const bool tried = accept->isEnabled();
                 accept->click();
-        } else if (step == 3)
-            box->button(QDialogButtonBox::Cancel)->click();
-    });
-    timer.start(20);
-    launcher.controller().setUnrealLocation();
-    timer.stop();
+                if (tried && dialog->isVisible() && !storedPath())
+                    seen.last() = QStringLiteral("refused");
+            } else {
+                name->setText(bundleName);
+                if (accept->isEnabled())
+                    accept->click();
+            }
+        });
+        timer.start(20);
+        launcher.controller().setUnrealLocation();
+        timer.stop();
 
-    QVERIFY(ticks <= 3000);
-    const QString firstFolder = QFileInfo(QStringLiteral("/Applications")).isDir()
-                                    ? QStringLiteral("/Applications")
-                                    : QDir::homePath();
-    QCOMPARE(seen, QStringList({QStringLiteral("Select your copy of UT2k4"),
-                                QStringLiteral("Select"), firstFolder, bundleName}));
-    QCOMPARE(launcher.controller().hasTerminated(), cancel);
-    QCOMPARE(storedPath(), cancel ? OptionalString() : OptionalString(game));
-    if (!cancel)
-        QVERIFY(wrongTried && openAfterWrong && !storedAfterWrong);
-}
+        const QString applications = QStringLiteral("/Applications");
+        const QStringList expected = {
+            QStringLiteral("Select your copy of UT2k4"), QStringLiteral("Select"),
+            QFileInfo(applications).isDir() ? applications : QDir::homePath(), bundleName,
+            cancel ? QString() : QStringLiteral("refused")};
+        QCOMPARE(seen, expected);
+        QCOMPARE(launcher.controller().hasTerminated(), cancel);
+        QCOMPARE(storedPath(), cancel ? OptionalString() : fill(game));
+    }
+};
 
 MODGATE_TEST_MAIN(UnrealLocationTest)
 #include "tst_unreallocation.moc"
