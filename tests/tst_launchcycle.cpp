@@ -83,9 +83,7 @@ char* toString(const State& s) {
 const State launching{true, u"Launching, please wait..."_s, true, false, true};
 const State gameRunning{false, launching.status, false, false, true};
 const State welcomedBack{true, u"Welcome back!"_s, false, true, false};
-State idle(bool rowSelected) {
-    return {true, u""_s, false, rowSelected, false};
-}
+const auto idle = [](bool rowSelected) { return State{true, u""_s, false, rowSelected, false}; };
 
 struct Moment {
     State state;
@@ -105,12 +103,11 @@ class LaunchCycleTest : public QObject {
     Controller* controller = nullptr;
     QString bundle;
     std::optional<QString> dialogAnswer;
-    int dialogCalls = 0;
-    int launches = 0;
+    int dialogCalls = 0, launches = 0;
     QString recordPath, quitPath;
     QString initialDirectory = QDir::currentPath();
     // What the launch did, seen from outside.
-    std::vector<Moment> beforeQueuedCall;
+    std::vector<Moment> calls;
     bool windowHidden = false;
     qint64 gamePid = 0;
     QElapsedTimer clock;
@@ -127,7 +124,7 @@ class LaunchCycleTest : public QObject {
     // utClosed, or the start failure report), so moment n + 1 shows the state call n left.
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (controller && watched == controller && event->type() == QEvent::MetaCall)
-            beforeQueuedCall.push_back(now());
+            calls.push_back(now());
         if (controller && watched == controller->window && event->type() == QEvent::Hide)
             windowHidden = true;
         return false;
@@ -136,13 +133,14 @@ class LaunchCycleTest : public QObject {
     // A launcher on screen listing the base game and the mod, the given row selected (or none),
     // the bundle stored and also the location dialog's answer.
     bool setUp(Executable kind, int row) {
+        temp = std::make_unique<QTemporaryDir>();
         bundle = makeBundle(temp->filePath(u"game"_s), kind);
-        if (bundle.isEmpty())
+        if (!temp->isValid() || bundle.isEmpty())
             return false;
         UserDefaults::standard().setObjectForKey(bundle, unrealPathKey);
         dialogAnswer = bundle;
         dialogCalls = 0;
-        beforeQueuedCall.clear();
+        calls.clear();
         windowHidden = false;
         launcher = std::make_unique<Launcher>();
         controller = &launcher->controller();
@@ -156,10 +154,10 @@ class LaunchCycleTest : public QObject {
         if (row >= 0)
             controller->tableView->selectRow(row);
         nextGameFiles();
-        launcher->window().makeKeyAndOrderFront(nullptr);
+        controller->window->makeKeyAndOrderFront(nullptr);
         // Fully shown, its fade-in over, as before any launch the user can make.
         const bool shown = QTest::qWaitFor(
-            [this] { return launcher->window().isVisible() && !launcher->window().fadeTimer; },
+            [this] { return controller->window->isVisible() && !controller->window->fadeTimer; },
             slow);
         controller->installEventFilter(this);
         controller->window->installEventFilter(this);
@@ -189,10 +187,8 @@ class LaunchCycleTest : public QObject {
     void quitGame() const { QFile(quitPath).open(QIODevice::WriteOnly); }
 
 private slots:
-    void init() {
+    void initTestCase() {
         QVERIFY2(QFile::exists(sampleGame()), qPrintable(u"no sample game at "_s + sampleGame()));
-        temp = std::make_unique<QTemporaryDir>();
-        QVERIFY(temp->isValid());
     }
 
     void cleanup() {
@@ -202,7 +198,7 @@ private slots:
         gamePid = 0;
         if (controller)
             QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
-        controller = nullptr; // before the launcher goes, for the event filter
+        controller = nullptr; // goes with the launcher's window; the event filter checks
         launcher.reset();
         QFile::remove(gameLogPath());
         QDir::setCurrent(initialDirectory);
@@ -271,7 +267,6 @@ private slots:
         QCOMPARE(now().state, welcomedBack);
 
         // The worker's calls: close after the pause, stopIndicator, utClosed after the game's exit.
-        const std::vector<Moment>& calls = beforeQueuedCall;
         QCOMPARE(calls.size(), size_t(3));
         QVERIFY(calls[0].elapsed >= pause.count());
         QCOMPARE(calls[0].state, launching);
@@ -289,14 +284,14 @@ private slots:
         QVERIFY2(rest.elapsed - calls[2].elapsed >= 2850,
                  qPrintable(u"emptied after %1 ms"_s.arg(rest.elapsed - calls[2].elapsed)));
         QCOMPARE(rest.state, idle(true));
-        QCOMPARE(launcher->window().alphaValue(), 1.0f);
+        QCOMPARE(controller->window->alphaValue(), 1.0f);
     }
 
     void newLaunchWhileWelcomeIsShown() {
         QVERIFY(setUp(Executable::SampleGame, 1));
         controller->launchButton->click();
         QVERIFY(!waitForGame().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!launcher->window().isVisible(), slow);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->window->isVisible(), slow);
         quitGame();
         QTRY_COMPARE_WITH_TIMEOUT(controller->statusField->text(), welcomedBack.status, slow);
 
@@ -343,7 +338,7 @@ private slots:
         QCOMPARE(controller->locked, reported);
         QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
         // At most the failure report came back: nothing was hidden and nobody welcomed back.
-        QCOMPARE(beforeQueuedCall.size(), size_t(reported ? 1 : 0));
+        QCOMPARE(calls.size(), size_t(reported ? 1 : 0));
         QCOMPARE(now().state, idle(row >= 0));
         QVERIFY(!windowHidden);
         QVERIFY(!QFile::exists(recordPath));
