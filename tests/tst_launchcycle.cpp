@@ -250,6 +250,7 @@ private slots:
         QCOMPARE(now().state, launching);
         QCOMPARE(dialogCalls, 0);
         const QJsonObject game = waitForGame();
+        QVERIFY2(!game.isEmpty(), "the game did not start");
         QCOMPARE(game.value(u"arguments"_s).toVariant().toStringList(), arguments);
         QCOMPARE(game.value(u"workingDirectory"_s).toString(),
                  QFileInfo(bundle).canonicalFilePath());
