@@ -6,9 +6,12 @@
 #include "window/vxfadewindow.h"
 
 #include <QAbstractItemModel>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -173,6 +176,23 @@ private slots:
         QTest::keyClick(controller.tableView, Qt::Key_Return);
         QCOMPARE(dialogs, buttonEnabled ? 1 : 0);
         QCOMPARE(controller.hasTerminated(), buttonEnabled);
+    }
+
+    void userCloseEndsTheApplicationOnceOffScreen() {
+        UserDefaults::standard().setObjectForKey(false, QStringLiteral("fadingWindows"));
+        Launcher launcher;
+        Controller& controller = launcher.controller();
+        controller.awakeFromNib();
+        QTRY_VERIFY(!controller.window->fadeTimer); // faded in
+        // The window manager's close reaches the widget through its platform window.
+        QTimer::singleShot(0, controller.window, [&] {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(controller.window->windowHandle(), &close);
+        });
+        QTimer::singleShot(20000, [] { QCoreApplication::exit(1); }); // only if it never ends
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!launcher.window().isVisible());
+        UserDefaults::standard().setObjectForKey(std::nullopt, QStringLiteral("fadingWindows"));
     }
 };
 
