@@ -90,7 +90,7 @@ void Controller::awakeFromNib() {
     if (terminated)
         return;
 
-    detachNewThread([this, queue = mainThread] { findAllUnrealMods(queue); });
+    detachNewThread([this, queue = mainThread] { findAllUnrealMods(this, queue); });
 
     tableView->setFocus();
     window->makeKeyAndOrderFront(this);

@@ -72,8 +72,10 @@ public:
     // The pause between starting the game and closing the window; tests shorten it.
     void setLaunchPause(std::chrono::milliseconds pause) { launchPause = pause; }
 
-    // The search worker's body: reports reach the main thread through the queue.
-    void findAllUnrealMods(const std::shared_ptr<MainThreadQueue>& queue);
+    // The search worker's body. Static: the controller may be gone while a worker still runs, so
+    // workers only ever name it inside calls they queue, which the closed queue then drops.
+    static void findAllUnrealMods(Controller* controller,
+                                  const std::shared_ptr<MainThreadQueue>& queue);
 
     // Game location.
     void setUnrealLocation();
@@ -93,7 +95,7 @@ private:
         std::chrono::milliseconds pause;
         std::shared_ptr<MainThreadQueue> mainThread;
     };
-    void launchThread(LaunchRequest request);
+    static void launchThread(Controller* controller, LaunchRequest request);
     void launchFailed(const QString& executable, const QString& reason);
     std::chrono::milliseconds launchPause{5000};
     bool launching = false;

@@ -64,10 +64,10 @@ void Controller::launch() {
     LaunchRequest request{unshared(mods.at(row)), unshared(storedBundlePath()), launchPause,
                           mainThread};
     detachNewThread(
-        [this, request = std::move(request)]() mutable { launchThread(std::move(request)); });
+        [this, request = std::move(request)]() mutable { launchThread(this, std::move(request)); });
 }
 
-void Controller::launchThread(LaunchRequest request) {
+void Controller::launchThread(Controller* controller, LaunchRequest request) {
     const QString executable = GameInstallation::executablePath(request.bundlePath);
     const std::shared_ptr<MainThreadQueue>& queue = request.mainThread;
 
@@ -82,16 +82,17 @@ void Controller::launchThread(LaunchRequest request) {
     game.setInputChannelMode(QProcess::ForwardedInputChannel);
     game.start();
     if (!game.waitForStarted(-1)) {
-        queue->perform(
-            [this, executable, reason = game.errorString()] { launchFailed(executable, reason); });
+        queue->perform([controller, executable, reason = game.errorString()] {
+            controller->launchFailed(executable, reason);
+        });
         return;
     }
 
     std::this_thread::sleep_for(request.pause);
-    queue->perform([this] { window->close(); });
-    queue->perform([this] { stopIndicator(); });
+    queue->perform([controller] { controller->window->close(); });
+    queue->perform([controller] { controller->stopIndicator(); });
     game.waitForFinished(-1);
-    queue->perform([this] { utClosed(); });
+    queue->perform([controller] { controller->utClosed(); });
 }
 
 void Controller::launchFailed(const QString& executable, const QString& reason) {

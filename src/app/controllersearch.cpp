@@ -4,13 +4,15 @@
 #include "support/mainthreadqueue.h"
 #include "support/userdefaults.h"
 
-void Controller::findAllUnrealMods(const std::shared_ptr<MainThreadQueue>& queue) {
-    queue->perform([this] { modSearchBegan(); });
+void Controller::findAllUnrealMods(Controller* controller,
+                                   const std::shared_ptr<MainThreadQueue>& queue) {
+    queue->perform([controller] { controller->modSearchBegan(); });
     const std::optional<QString> path =
         UserDefaults::standard().stringForKey(QStringLiteral("unrealPath"));
-    searchForModsInBasePath(path, [this, &queue](ModEntry entry) {
-        queue->perform(
-            [this, entry = std::move(entry)]() mutable { newUnrealModWasFound(std::move(entry)); });
+    searchForModsInBasePath(path, [controller, &queue](ModEntry entry) {
+        queue->perform([controller, entry = std::move(entry)]() mutable {
+            controller->newUnrealModWasFound(std::move(entry));
+        });
     });
-    queue->perform([this] { modSearchEnded(); });
+    queue->perform([controller] { controller->modSearchEnded(); });
 }
