@@ -67,6 +67,11 @@ def decode_manifest(data):
             else chr(b) for b in data)
 
 
+def split_lines(text):
+    """Lines end at CR LF, LF or a lone CR, mixed included."""
+    return text.replace("\r\n", "\n").replace("\r", "\n").split("\n")
+
+
 def ascii_lower(text):
     return "".join(c.lower() if "A" <= c <= "Z" else c for c in text)
 
@@ -79,11 +84,8 @@ def parse_manifest(path):
             text = decode_manifest(file.read())
     except OSError:
         return {}
-    lines = text.split("\n")
-    if len(lines) == 1:
-        lines = text.split("\r")
     keys = {}
-    for line in lines:
+    for line in split_lines(text):
         for key, name in (("modtitle=", "name"), ("modcmdline=", "command"), ("modurl=", "url")):
             if ascii_lower(line[:len(key)]) == key:
                 keys[name] = line[len(key):].replace('"', "").lstrip(" ")
@@ -116,10 +118,7 @@ def cleaned_command(command):
 def bundle_path_from_log(log_path):
     with open(log_path, "rb") as file:
         text = file.read().decode("utf-8", "replace")
-    lines = text.split("\n")
-    if len(lines) == 1:
-        lines = text.split("\r")
-    chosen = [line for line in lines if line.startswith(LOG_PREFIX)]
+    chosen = [line for line in split_lines(text) if line.startswith(LOG_PREFIX)]
     if not chosen:
         raise Failure(f"the sample log {log_path} has no base-directory line")
     return chosen[-1][len(LOG_PREFIX):][:-7]
