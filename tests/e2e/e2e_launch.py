@@ -260,16 +260,24 @@ class App:
         table = self.table.queryTable()
         return [row for row in range(table.nRows) if table.isRowSelected(row)]
 
-    def select_row_by_click(self, row):
-        """Clicks the row's title cell, as a user would; the cell must be on the screen."""
+    def select_row(self, row):
+        """Clicks the row's title cell, as a user would; a row scrolled out of sight is selected
+        through the accessibility interface instead. Returns how."""
         pyatspi = self.atspi
-        cell = self.table.queryTable().getAccessibleAt(row, 0)
-        if not cell.getState().contains(pyatspi.STATE_SHOWING):
-            raise Failure(f"row {row} is not on the screen")
+        table = self.table.queryTable()
+        cell = table.getAccessibleAt(row, 0)
+        view = self.table.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         box = cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         x, y = box.x + min(box.width // 2, 40), box.y + box.height // 2
-        subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"],
-                       check=True)
+        on_screen = cell.getState().contains(pyatspi.STATE_SHOWING) and box.height > 0 and \
+            view.x <= x < view.x + view.width and view.y <= y < view.y + view.height
+        if on_screen:
+            subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"],
+                           check=True)
+            return "clicking"
+        if not table.addRowSelection(row):
+            raise Failure(f"row {row} is out of sight and cannot be selected through AT-SPI")
+        return "selecting through AT-SPI"
 
     def press_launch(self):
         action = self.launch.queryAction()
@@ -427,11 +435,11 @@ def run(arguments, work):
               f"unrealPath stored from the game log: {expected_path}")
 
         # ---- launch ----
-        app.select_row_by_click(launch_row)
+        how = app.select_row(launch_row)
         wait_until(f"row {launch_row} selected and Launch enabled",
                    lambda: app.selected_rows() == [launch_row] and app.launch_enabled(), 30,
                    pump=pump)
-        check(True, f"clicking row {launch_row} ({rows[launch_row]!r}) selects it and enables Launch")
+        check(True, f"{how} row {launch_row} ({rows[launch_row]!r}) selects it and enables Launch")
 
         app.press_launch()
         pressed = time.monotonic()
