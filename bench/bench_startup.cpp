@@ -179,18 +179,38 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
 }
 
+// Median and best of each figure: on a busy machine the best run is the steadier figure.
 struct Figures {
     double spawnToPaintMs, mainToPaintMs, peakMiB;
 };
 
-Figures medianOf(const std::vector<Sample>& samples) {
+Figures summarize(const std::vector<Sample>& samples, bool best) {
     std::vector<double> spawn, main, peak;
     for (const Sample& sample : samples) {
         spawn.push_back(sample.spawnToPaintMs);
         main.push_back(sample.mainToPaintMs);
         peak.push_back(sample.peakMiB);
     }
+    if (best)
+        return {*std::min_element(spawn.begin(), spawn.end()),
+                *std::min_element(main.begin(), main.end()),
+                *std::min_element(peak.begin(), peak.end())};
     return {median(spawn), median(main), median(peak)};
+}
+
+void printComparison(const char* title, const Figures& bare, const Figures& app) {
+    std::printf("%s\n", title);
+    std::printf("  %-20s %16s %16s %12s\n", "", "spawn->paint ms", "main->paint ms", "peak MiB");
+    std::printf("  %-20s %16.1f %16.1f %12.1f\n", "bare window", bare.spawnToPaintMs,
+                bare.mainToPaintMs, bare.peakMiB);
+    std::printf("  %-20s %16.1f %16.1f %12.1f\n", "modgate (sample)", app.spawnToPaintMs,
+                app.mainToPaintMs, app.peakMiB);
+    const double ratio = app.spawnToPaintMs / bare.spawnToPaintMs;
+    const double extra = app.peakMiB - bare.peakMiB;
+    std::printf("  time: %.2fx the bare window (goal <= 1.50x): %s; from main(): %.2fx\n", ratio,
+                ratio <= 1.5 ? "met" : "NOT met", app.mainToPaintMs / bare.mainToPaintMs);
+    std::printf("  peak memory: %+.1f MiB over the bare window (goal <= +10 MiB): %s\n", extra,
+                extra <= 10.0 ? "met" : "NOT met");
 }
 
 int parentMain(int argc, char** argv) {
@@ -215,8 +235,13 @@ int parentMain(int argc, char** argv) {
             std::fprintf(stderr, "bench_startup: build the sample tools first, or pass --home\n");
             return 1;
         }
-        if (QProcess::execute(generator, {QStringLiteral("--game"), game, QStringLiteral("--out"),
-                                          sample.path()}) != 0) {
+        QProcess generate;
+        generate.setStandardOutputFile(QProcess::nullDevice());
+        generate.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        generate.start(generator,
+                       {QStringLiteral("--game"), game, QStringLiteral("--out"), sample.path()});
+        if (!generate.waitForFinished(60000) || generate.exitStatus() != QProcess::NormalExit ||
+            generate.exitCode() != 0) {
             std::fprintf(stderr, "bench_startup: the sample installation failed\n");
             return 1;
         }
@@ -238,20 +263,9 @@ int parentMain(int argc, char** argv) {
         }
     }
 
-    const Figures b = medianOf(bare);
-    const Figures a = medianOf(app);
-    std::printf("Start-up to first paint, offscreen, median of %d runs each\n", runs);
-    std::printf("%-22s %16s %16s %12s\n", "", "spawn->paint ms", "main->paint ms", "peak MiB");
-    std::printf("%-22s %16.1f %16.1f %12.1f\n", "bare window", b.spawnToPaintMs, b.mainToPaintMs,
-                b.peakMiB);
-    std::printf("%-22s %16.1f %16.1f %12.1f\n", "modgate (sample)", a.spawnToPaintMs,
-                a.mainToPaintMs, a.peakMiB);
-    const double ratio = a.spawnToPaintMs / b.spawnToPaintMs;
-    const double extra = a.peakMiB - b.peakMiB;
-    std::printf("time: %.2fx the bare window (goal <= 1.50x): %s\n", ratio,
-                ratio <= 1.5 ? "met" : "NOT met");
-    std::printf("peak memory: %+.1f MiB over the bare window (goal <= +10 MiB): %s\n", extra,
-                extra <= 10.0 ? "met" : "NOT met");
+    std::printf("Start-up to the first paint of the window, offscreen, %d runs each\n", runs);
+    printComparison("median:", summarize(bare, false), summarize(app, false));
+    printComparison("best:", summarize(bare, true), summarize(app, true));
     return 0;
 }
 
