@@ -474,7 +474,8 @@ def run(arguments, work):
         check(hidden_after >= LAUNCH_PAUSE,
               f"the window left the screen {hidden_after:.1f} s after Launch, after the pause")
         check(process_alive(game_pid), "the game is still running while the window is away")
-        check(not app.busy_showing(), "the busy indicator stopped once the window was away")
+        check(app.status_text() == "Launching, please wait..." and not app.launch_enabled(),
+              "while the window is away the status line is unchanged and Launch disabled")
 
         # The game quits by itself; the window comes back with "Welcome back!".
         wait_until("the window to come back", lambda: visible_windows(TITLE), 60, pump=pump)
@@ -484,6 +485,7 @@ def run(arguments, work):
         check(not process_alive(game_pid), "the window came back after the game had ended")
         check(app.launch_enabled(), "Launch is enabled again (the row is still selected)")
         check(app.selected_rows() == [launch_row], "the selection is kept")
+        check(not app.busy_showing(), "the busy indicator is stopped")
         wait_until("the status line to be emptied", lambda: app.status_text() == "", 30, 0.02,
                    pump=pump)
         cleared_after = time.monotonic() - welcome_seen
