@@ -66,7 +66,8 @@ void Controller::connectOutlets() {
     connect(window, &VXFadeWindow::closeRequestedByUser, this,
             [this] { quitWhenClosed = !launching; });
     connect(window, &VXFadeWindow::didClose, this, [this] {
-        if (quitWhenClosed)
+        // A request dropped while the window was fading in must not end a later launch's close.
+        if (quitWhenClosed && !launching)
             QCoreApplication::quit();
     });
 }

@@ -42,7 +42,10 @@ protected:
 private:
     void startFadeTimer(void (VXFadeWindow::*tick)());
     void stopFadeTimer();
+    void baseMakeKeyAndOrderFront();
     void baseClose();
 
+    // Kept here rather than read back from windowOpacity(): Qt keeps opacity in steps of 1/255,
+    // which would change where the fades end.
     float alpha = 1.0f;
 };

@@ -1,0 +1,52 @@
+#include "app/gamebundledialog.h"
+
+#include "installation/gameinstallation.h"
+#include "support/systemservices.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+GameBundleDialog::GameBundleDialog(Validator validator, QWidget* parent)
+    : QFileDialog(parent), validator(std::move(validator)) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setWindowTitle(QStringLiteral("Select your copy of UT2k4"));
+    setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
+    setAcceptMode(QFileDialog::AcceptOpen);
+    // The bundle is a folder; the filter names what to look for.
+    setFileMode(QFileDialog::Directory);
+    setNameFilter(QStringLiteral("*.app"));
+    setDirectory(firstFolder());
+    selectFile(QString(GameInstallation::bundleFileName));
+}
+
+std::optional<QString> GameBundleDialog::chooseBundle(Validator validator, QWidget* parent) {
+    GameBundleDialog dialog(std::move(validator), parent);
+    // After a cancel the dialog still reports a selection; only the result code tells.
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.acceptedPath();
+}
+
+QString GameBundleDialog::firstFolder() {
+    const QString applications(GameInstallation::firstFolderShown);
+    // Qt would fall back to the root folder with the name typed in; that helps nobody.
+    if (QFileInfo(applications).isDir())
+        return applications;
+    return QDir::homePath();
+}
+
+void GameBundleDialog::accept() {
+    const QStringList candidates = selectedFiles();
+    if (candidates.isEmpty())
+        return;
+    const QString candidate = candidates.constFirst();
+    if (!validator || !validator(candidate))
+        return;
+    // A well-named path that is not there: Qt would put up a message box; a beep is all we say.
+    if (!QFileInfo(candidate).isDir()) {
+        systemBeep();
+        return;
+    }
+    accepted = candidate;
+    QFileDialog::accept();
+}

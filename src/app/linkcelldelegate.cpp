@@ -1,0 +1,128 @@
+#include "app/linkcelldelegate.h"
+
+#include "app/controller.h"
+#include "app/linkbuttoncell.h"
+#include "app/modtablemodel.h"
+#include "app/weblink.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+namespace {
+
+QString columnIdentifier(const QModelIndex& index) {
+    return index.model()
+        ->headerData(index.column(), Qt::Horizontal, ModTableModel::IdentifierRole)
+        .toString();
+}
+
+} // namespace
+
+LinkCellDelegate::LinkCellDelegate(Controller& controller, std::unique_ptr<LinkButtonCell> cell,
+                                   QAbstractItemView* view)
+    : QStyledItemDelegate(view), controller(controller), linkCell(std::move(cell)), view(view),
+      viewport(view->viewport()) {
+    view->viewport()->installEventFilter(this);
+}
+
+LinkCellDelegate::~LinkCellDelegate() = default;
+
+bool LinkCellDelegate::isPressed(const QModelIndex& index) const {
+    return pressedInside && pressedIndex.isValid() && index == pressedIndex;
+}
+
+void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    // The row's background and selection as in every other cell, without text.
+    QStyleOptionViewItem background(option);
+    initStyleOption(&background, index);
+    background.text.clear();
+    background.icon = QIcon();
+    background.features &=
+        ~(QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration);
+    const QWidget* widget = background.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+
+    controller.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), index.row());
+    linkCell->setHighlighted(isPressed(index));
+    linkCell->draw(*painter, option.rect, option.palette);
+}
+
+QSize LinkCellDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    return QStyledItemDelegate::sizeHint(option, index).expandedTo(QSize(24, 20));
+}
+
+bool LinkCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                   const QStyleOptionViewItem& option, const QModelIndex& index) {
+    // The second press of a double click arrives as a double click; a button takes it as a press.
+    if ((event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonDblClick) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        endPress();
+        const auto url = controller.tableViewObjectValueForTableColumn(u"url", index.row());
+        if (columnIdentifier(index) == u"url" && showsLinkButton(url)) {
+            pressedIndex = index;
+            setPressedInside(true);
+        }
+        // Not consumed: the view goes on to select the row where that is allowed.
+        return false;
+    }
+    return QStyledItemDelegate::editorEvent(event, model, option, index);
+}
+
+bool LinkCellDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // The base filter looks after editors; the viewport is not one.
+    if (watched != viewport)
+        return QStyledItemDelegate::eventFilter(watched, event);
+    if (!pressedIndex.isValid())
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        setPressedInside(isOverPressedCell(static_cast<QMouseEvent*>(event)->position().toPoint()));
+        break;
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            const bool click =
+                isOverPressedCell(static_cast<QMouseEvent*>(event)->position().toPoint());
+            endPress();
+            if (click)
+                linkCell->performClick();
+        }
+        break;
+    case QEvent::Hide:
+        // Also sent while the view is torn down: nothing to repaint, so the view is not touched.
+        forgetPress();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool LinkCellDelegate::isOverPressedCell(const QPoint& viewportPosition) const {
+    return view->viewport()->rect().contains(viewportPosition) &&
+           view->indexAt(viewportPosition) == pressedIndex;
+}
+
+void LinkCellDelegate::setPressedInside(bool inside) {
+    if (inside == pressedInside)
+        return;
+    pressedInside = inside;
+    if (pressedIndex.isValid())
+        view->update(pressedIndex);
+}
+
+void LinkCellDelegate::endPress() {
+    setPressedInside(false);
+    forgetPress();
+}
+
+void LinkCellDelegate::forgetPress() {
+    pressedInside = false;
+    pressedIndex = QPersistentModelIndex();
+}

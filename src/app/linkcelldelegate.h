@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
+#include <memory>
+
+class Controller;
+class LinkButtonCell;
+class QAbstractItemView;
+
+// Draws and tracks the link column with its one button cell. The controller dresses the cell
+// before each row is drawn. A press shows the pressed look and lets the view select the row as
+// usual; a release over the same cell performs the cell's action. The view's viewport is watched
+// because a release over another cell or outside the view never reaches this delegate.
+class LinkCellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    LinkCellDelegate(Controller& controller, std::unique_ptr<LinkButtonCell> cell,
+                     QAbstractItemView* view);
+    ~LinkCellDelegate() override;
+
+    LinkButtonCell& cell() const { return *linkCell; }
+    // Whether this cell is drawn pressed now.
+    bool isPressed(const QModelIndex& index) const;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool isOverPressedCell(const QPoint& viewportPosition) const;
+    void setPressedInside(bool inside);
+    void endPress();
+    void forgetPress();
+
+    Controller& controller;
+    std::unique_ptr<LinkButtonCell> linkCell;
+    // The view is our parent and outlives us; the viewport is only compared against, since it
+    // can still send events while the view is being torn down.
+    QAbstractItemView* view;
+    const QObject* viewport;
+    QPersistentModelIndex pressedIndex;
+    bool pressedInside = false;
+};
