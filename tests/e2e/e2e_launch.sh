@@ -33,12 +33,5 @@ for file in "$1" "$2" "$3"; do
     fi
 done
 
-# Under ThreadSanitizer: the accessibility bridge talks D-Bus on a thread inside Qt and libdbus,
-# which are not instrumented, so their own locking is invisible and every hand-over between them
-# reads as a race. Reports from those libraries are left out; our code is still checked.
-if [ -n "${TSAN_OPTIONS:-}" ]; then
-    export TSAN_OPTIONS="$TSAN_OPTIONS ignore_noninstrumented_modules=1"
-fi
-
 exec dbus-run-session -- "$python" "$here/e2e_launch.py" --modgate "$(realpath "$1")" \
     --sample-game "$(realpath "$2")" --sample-installation "$(realpath "$3")" "${@:4}"
