@@ -340,6 +340,8 @@ def run(arguments, work):
     check(os.path.isfile(game_log) and os.path.isdir(bundle),
           "the sample installation has the game log and the bundle")
     expected_path = bundle_path_from_log(game_log)
+    check(os.access(expected_path + EXECUTABLE_RELATIVE, os.X_OK),
+          "the game log names the bundle, and the sample game is its executable")
 
     manifests = manifests_in_walk_order(bundle)
     expected_rows = [BASE_GAME] + [entry.get("name", "") for entry in manifests]
