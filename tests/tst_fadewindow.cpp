@@ -4,11 +4,9 @@
 #include "window/vxfadewindow.h"
 
 #include <QCloseEvent>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QWindow>
-#include <optional>
 
 // Ticks are driven by calling the tick slots directly with no event loop in between, so the real
 // 0.01 s timer a fade starts never gets to fire; only realTimerEndsFades lets it run.
@@ -18,10 +16,8 @@ class TestFadeWindow : public QObject {
 private:
     static inline QtMessageHandler previousHandler = nullptr;
 
-    static void setFading(std::optional<bool> fading) {
-        UserDefaults::standard().setObjectForKey(fading ? std::optional<QVariant>(*fading)
-                                                        : std::nullopt,
-                                                 QStringLiteral("fadingWindows"));
+    static void setFading(bool fading) {
+        UserDefaults::standard().setObjectForKey(QVariant(fading), QStringLiteral("fadingWindows"));
     }
 
     // At most one fade timer runs, and it is the one in fadeTimer.
@@ -33,50 +29,50 @@ private:
                 if (timer != window.fadeTimer)
                     return false;
             }
-        return window.fadeTimer ? running == 1 : running == 0;
+        return running == (window.fadeTimer ? 1 : 0);
     }
 
-    static bool near(double actual, double expected) { return qAbs(actual - expected) < 1e-9; }
-
-    // One tick per expected value of timerAlphaValue; the fade ends at the last one, unless
-    // endsAtLast is false.
-    static void expectTicks(VXFadeWindow& window, void (VXFadeWindow::*tick)(),
-                            const QList<double>& values, bool visibleDuring, bool visibleAtEnd,
-                            bool endsAtLast = true) {
-        for (qsizetype i = 0; i < values.size(); ++i) {
-            const bool last = i == values.size() - 1;
-            QVERIFY2(window.fadeTimer, qPrintable(QStringLiteral("before tick %1").arg(i + 1)));
-            (window.*tick)();
-            const double expected = values.at(i);
-            QVERIFY2(near(window.timerAlphaValue, expected),
-                     qPrintable(QStringLiteral("tick %1: %2 instead of %3")
-                                    .arg(i + 1)
-                                    .arg(window.timerAlphaValue)
-                                    .arg(expected)));
-            QCOMPARE(window.alphaValue(), qBound(0.0f, float(expected), 1.0f));
-            QCOMPARE(window.fadeTimer == nullptr, last && endsAtLast);
-            QCOMPARE(window.isVisible(), last ? visibleAtEnd : visibleDuring);
-            QVERIFY(invariantHolds(window));
+    // Runs a script of space-separated steps, each optionally repeated ("in*7"): show, close,
+    // wm (the window manager's close), front (orderFrontRegardless), in / out (one fade-in or
+    // fade-out tick), on / off (the preference), min (minimise).
+    static void run(VXFadeWindow& window, const QString& script) {
+        for (const QString& token : script.split(u' ', Qt::SkipEmptyParts)) {
+            const QStringList parts = token.split(u'*');
+            const QString step = parts.at(0);
+            for (int i = 0; i < (parts.size() > 1 ? parts.at(1).toInt() : 1); ++i) {
+                if (step == u"show") {
+                    window.makeKeyAndOrderFront(nullptr);
+                    QVERIFY(window.isVisible() && !window.isMinimized());
+                } else if (step == u"close") {
+                    QVERIFY(!window.close());
+                } else if (step == u"wm") {
+                    // What the platform does for the title bar's close button: a close event for
+                    // the native window, handed on to the widget as spontaneous.
+                    QVERIFY(window.windowHandle());
+                    QCloseEvent event;
+                    QCoreApplication::sendEvent(window.windowHandle(), &event);
+                    QVERIFY(!event.isAccepted());
+                } else if (step == u"in" || step == u"out") {
+                    QVERIFY2(window.fadeTimer, qPrintable(token));
+                    step == u"in" ? window.fadeInTimerFired() : window.fadeTimerFired();
+                } else if (step == u"front") {
+                    window.orderFrontRegardless();
+                } else if (step == u"on" || step == u"off") {
+                    setFading(step == u"on");
+                } else if (step == u"min") {
+                    window.showMinimized();
+                } else {
+                    QFAIL(qPrintable(token));
+                }
+                QVERIFY(invariantHolds(window));
+            }
         }
     }
 
-    static const QList<double>& fadeOutTicks() {
-        static const QList<double> ticks{
-            0.9, 0.8, 0.7, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1, 1.3877787807814457e-16, -0.1};
-        return ticks;
+    static QList<double> fadeOut() {
+        return {0.9, 0.8, 0.7, 0.6, 0.5, 0.4, 0.3, 0.2, 0.1, 1.3877787807814457e-16, -0.1};
     }
-
-    static const QList<double>& firstFadeInTicks() {
-        static const QList<double> ticks{0.15, 0.3, 0.45, 0.6, 0.75, 0.9, 1.05};
-        return ticks;
-    }
-
-    // A window on screen, opaque, after its first fade-in.
-    static void showOpaque(VXFadeWindow& window) {
-        window.setAlphaValue(0.0f);
-        window.makeKeyAndOrderFront(nullptr);
-        expectTicks(window, &VXFadeWindow::fadeInTimerFired, firstFadeInTicks(), true, true);
-    }
+    static QList<double> fadeIn() { return {0.15, 0.3, 0.45, 0.6, 0.75, 0.9, 1.05}; }
 
 private slots:
     void initTestCase() {
@@ -89,365 +85,122 @@ private slots:
                 if (previousHandler)
                     previousHandler(type, context, message);
             });
-        UserDefaults::standard().registerDefaults({{QStringLiteral("fadingWindows"), true}});
     }
 
     void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
 
-    void cleanup() { setFading(std::nullopt); }
-
-    void showing_data() {
+    void scenario_data() {
         QTest::addColumn<float>("startAlpha");
-        QTest::addColumn<bool>("fading");
-        QTest::addColumn<QList<double>>("ticks"); // empty: shown at once, no fade
-
-        QTest::newRow("first showing from 0.0") << 0.0f << true << firstFadeInTicks();
-        QTest::newRow("first showing from 0.0, fading off") << 0.0f << false << firstFadeInTicks();
-        QTest::newRow("first showing, opaque: ends at the first tick")
-            << 1.0f << true << QList<double>{1.15};
-        QTest::newRow("first showing, opaque, fading off") << 1.0f << false << QList<double>{};
-        QTest::newRow("half transparent, fading off")
-            << 0.5f << false << QList<double>{0.65, 0.8, 0.95, 1.1};
-    }
-
-    void showing() {
-        QFETCH(float, startAlpha);
-        QFETCH(bool, fading);
-        QFETCH(QList<double>, ticks);
-        setFading(fading);
-
-        VXFadeWindow window;
-        window.setAlphaValue(startAlpha);
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.alphaValue(), startAlpha);
-        QVERIFY(invariantHolds(window));
-        if (ticks.isEmpty()) {
-            QVERIFY(!window.fadeTimer);
-            QVERIFY(!window.launched);
-            return;
-        }
-        QCOMPARE(window.timerAlphaValue, double(startAlpha));
-        QVERIFY(window.launched);
-        expectTicks(window, &VXFadeWindow::fadeInTimerFired, ticks, true, true);
-        QVERIFY(window.launched);
-    }
-
-    void showingBringsBackMinimisedWindow() {
-        VXFadeWindow window;
-        window.setAlphaValue(0.0f);
-        window.showMinimized();
-        QVERIFY(window.isMinimized());
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(!window.isMinimized());
-        QVERIFY(window.isVisible());
-        QVERIFY(window.fadeTimer);
-    }
-
-    void closeOpaqueFadesOutInElevenTicks() {
-        VXFadeWindow window;
-        showOpaque(window);
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-
-        window.close();
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.timerAlphaValue, 1.0);
-        QVERIFY(invariantHolds(window));
-
-        expectTicks(window, &VXFadeWindow::fadeTimerFired, fadeOutTicks().first(10), true, true,
-                    false);
-        // Not yet, though it is closer to 0.0 than anything float can show.
-        QVERIFY(window.timerAlphaValue > 0.0);
-        QCOMPARE(closed.count(), 0);
-        // The tenth tick did not end the fade; the eleventh does.
-        QVERIFY(window.fadeTimer);
-        window.fadeTimerFired();
-        QVERIFY(near(window.timerAlphaValue, -0.1));
-        QCOMPARE(window.alphaValue(), 0.0f);
-        QVERIFY(!window.isVisible());
-        QVERIFY(!window.fadeTimer);
-        QCOMPARE(closed.count(), 1);
-        QVERIFY(invariantHolds(window));
-
-        // Back from transparent: a full fade-in from 0.0.
-        window.makeKeyAndOrderFront(this);
-        QCOMPARE(window.timerAlphaValue, 0.0);
-        expectTicks(window, &VXFadeWindow::fadeInTimerFired, firstFadeInTicks(), true, true);
-    }
-
-    void closeWithFadingOff_data() {
-        QTest::addColumn<int>("fadeInTicksBefore"); // -1: opaque, no fade running
-        QTest::newRow("opaque") << -1;
-        QTest::newRow("during a fade-in") << 2;
-    }
-
-    void closeWithFadingOff() {
-        QFETCH(int, fadeInTicksBefore);
-        VXFadeWindow window;
-        if (fadeInTicksBefore < 0) {
-            showOpaque(window);
-        } else {
-            window.setAlphaValue(0.0f);
-            window.makeKeyAndOrderFront(this);
-            for (int i = 0; i < fadeInTicksBefore; ++i)
-                window.fadeInTimerFired();
-        }
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-        setFading(false);
-
-        window.close();
-        QVERIFY(!window.isVisible());
-        QCOMPARE(closed.count(), 1);
-
-        if (fadeInTicksBefore >= 0) {
-            // The fade-in finishes on the closed window.
-            QVERIFY(window.fadeTimer);
-            expectTicks(window, &VXFadeWindow::fadeInTimerFired,
-                        firstFadeInTicks().sliced(fadeInTicksBefore), false, false);
-        }
-        QVERIFY(!window.fadeTimer);
-        QCOMPARE(window.alphaValue(), 1.0f);
-
-        // Opaque and launched: the next showing is plain.
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(window.isVisible());
-        QVERIFY(!window.fadeTimer);
-        QCOMPARE(window.alphaValue(), 1.0f);
-        QCOMPARE(closed.count(), 1);
-    }
-
-    void closeDuringFadeIn_data() {
-        QTest::addColumn<float>("startAlpha");
-        QTest::addColumn<int>("ticksBefore");
-        QTest::addColumn<bool>("fadesOut");
-        // 0.3 after two ticks of the first fade-in: the close is dropped.
-        QTest::newRow("below 1.0") << 0.0f << 2 << false;
-        // From 0.7 the second tick leaves the double just below 1.0 while the alpha rounds to
-        // 1.0: the window counts as opaque, so the close fades it out.
-        QTest::newRow("alpha rounded to 1.0") << 0.7f << 2 << true;
-    }
-
-    void closeDuringFadeIn() {
-        QFETCH(float, startAlpha);
-        QFETCH(int, ticksBefore);
-        QFETCH(bool, fadesOut);
-        VXFadeWindow window;
-        window.setAlphaValue(startAlpha);
-        window.makeKeyAndOrderFront(this);
-        for (int i = 0; i < ticksBefore; ++i)
-            window.fadeInTimerFired();
-        QVERIFY(window.timerAlphaValue < 1.0);
-        const QPointer<QTimer> fadeIn = window.fadeTimer;
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-
-        window.close();
-        QVERIFY(window.isVisible());
-        QCOMPARE(closed.count(), 0);
-        QVERIFY(invariantHolds(window));
-        if (!fadesOut) {
-            QCOMPARE(window.fadeTimer, fadeIn.data());
-            const double reached = window.timerAlphaValue;
-            window.fadeInTimerFired();
-            QVERIFY(near(window.timerAlphaValue, reached + 0.15));
-            return;
-        }
-        QVERIFY(window.fadeTimer != fadeIn.data());
-        QVERIFY(!fadeIn || !fadeIn->isActive());
-        QCOMPARE(window.timerAlphaValue, 1.0);
-        expectTicks(window, &VXFadeWindow::fadeTimerFired, fadeOutTicks(), true, false);
-        QCOMPARE(closed.count(), 1);
-    }
-
-    void showDuringFadeOut_data() {
-        QTest::addColumn<int>("fadeOutTicks");
-        QTest::addColumn<QList<double>>("fadeInTicks"); // empty: shown at once, no fade
-
-        // The game exited within the pause: the fade-out has not ticked yet.
-        QTest::newRow("before the first tick") << 0 << QList<double>{};
-        // The alpha is the float nearest 0.7; the second value stays just below 1.0 although
-        // the window's alpha already reads 1.0, so a third tick is needed.
+        QTest::addColumn<QString>("script");      // starts with the preference on
+        QTest::addColumn<float>("alpha");         // the window's alpha after the script
+        QTest::addColumn<bool>("visible");        // after the script and until the fade ends
+        QTest::addColumn<QString>("fade");        // the fade left running: "in", "out" or none
+        QTest::addColumn<QList<double>>("ticks"); // timerAlphaValue after each tick until it ends
+        QTest::addColumn<bool>("visibleAtEnd");
+        QTest::addColumn<int>("closes"); // didClose, all told
+        const QList<double> none;
+        // Three ticks into a fade-out the alpha is the float nearest 0.7; the second value of
+        // the fade-in from there stays just below 1.0 while the alpha already rounds to 1.0.
         const double from07 = double(0.7f);
-        QTest::newRow("three ticks in")
-            << 3 << QList<double>{from07 + 0.15, from07 + 0.3, from07 + 0.45};
-        QTest::newRow("ten ticks in") << 10 << firstFadeInTicks();
-    }
+        const QList<double> fromFadeOut{from07 + 0.15, from07 + 0.3, from07 + 0.45};
 
-    void showDuringFadeOut() {
-        QFETCH(int, fadeOutTicks);
-        QFETCH(QList<double>, fadeInTicks);
-        VXFadeWindow window;
-        showOpaque(window);
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-        window.close();
-        for (int i = 0; i < fadeOutTicks; ++i)
-            window.fadeTimerFired();
-        const QPointer<QTimer> fadeOut = window.fadeTimer;
+        QTest::newRow("first showing")
+            << 0.0f << "show" << 0.0f << true << "in" << fadeIn() << true << 0;
+        QTest::newRow("first showing, fading off")
+            << 0.0f << "off show" << 0.0f << true << "in" << fadeIn() << true << 0;
+        QTest::newRow("first showing, opaque: ends at the first tick")
+            << 1.0f << "show" << 1.0f << true << "in" << QList<double>{1.15} << true << 0;
+        QTest::newRow("first showing, opaque, fading off")
+            << 1.0f << "off show" << 1.0f << true << "" << none << true << 0;
+        QTest::newRow("opaque, fading turned on after a plain showing")
+            << 1.0f << "off show on show" << 1.0f << true << "in" << QList<double>{1.15} << true
+            << 0;
+        QTest::newRow("minimised")
+            << 0.0f << "min show" << 0.0f << true << "in" << fadeIn() << true << 0;
+        QTest::newRow("again after the first fade-in: plain")
+            << 0.0f << "show in*7 show" << 1.0f << true << "" << none << true << 0;
+        QTest::newRow("after a fade-out: from 0.0 again")
+            << 0.0f << "show in*7 close out*11 show" << 0.0f << true << "in" << fadeIn() << true
+            << 1;
+        QTest::newRow("before the first fade-out tick: plain")
+            << 0.0f << "show in*7 close show" << 1.0f << true << "" << none << true << 0;
+        QTest::newRow("three ticks into a fade-out") << 0.0f << "show in*7 close out*3 show" << 0.7f
+                                                     << true << "in" << fromFadeOut << true << 0;
 
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(window.isVisible());
-        QVERIFY(!fadeOut || !fadeOut->isActive());
-        QVERIFY(invariantHolds(window));
-        if (fadeInTicks.isEmpty()) {
-            QVERIFY(!window.fadeTimer);
-            QCOMPARE(window.alphaValue(), 1.0f);
-        } else {
-            QVERIFY(window.fadeTimer);
-            expectTicks(window, &VXFadeWindow::fadeInTimerFired, fadeInTicks, true, true);
-            if (fadeOutTicks == 3) {
-                // After the second tick of this fade-in the alpha had rounded to 1.0.
-                QCOMPARE(float(fadeInTicks.at(1)), 1.0f);
-                QVERIFY(fadeInTicks.at(1) < 1.0);
-            }
-        }
-        QCOMPARE(closed.count(), 0);
-    }
-
-    void orderFrontRegardlessDuringFade_data() {
-        QTest::addColumn<bool>("fadingOut");
-        QTest::newRow("fade-out") << true;
-        QTest::newRow("fade-in") << false;
-    }
-
-    void orderFrontRegardlessDuringFade() {
-        QFETCH(bool, fadingOut);
-        VXFadeWindow window;
-        void (VXFadeWindow::*tick)() = nullptr;
-        if (fadingOut) {
-            showOpaque(window);
-            window.close();
-            tick = &VXFadeWindow::fadeTimerFired;
-        } else {
-            window.setAlphaValue(0.0f);
-            window.makeKeyAndOrderFront(this);
-            tick = &VXFadeWindow::fadeInTimerFired;
-        }
-        for (int i = 0; i < 3; ++i)
-            (window.*tick)();
-        QTimer* const timer = window.fadeTimer;
-        const double reached = window.timerAlphaValue;
-
-        window.orderFrontRegardless();
-        QCOMPARE(window.alphaValue(), 1.0f);
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.fadeTimer, timer);
-        QCOMPARE(window.timerAlphaValue, reached);
-        QVERIFY(window.launched);
-
-        // The fade goes on from where it was.
-        (window.*tick)();
-        // 0.7 - 0.1 and 0.45 + 0.15 alike.
-        QVERIFY(near(window.timerAlphaValue, 0.6));
-        QCOMPARE(window.alphaValue(), float(window.timerAlphaValue));
-    }
-
-    void orderFrontRegardlessLeavesFieldsAlone() {
-        VXFadeWindow window;
-        window.setAlphaValue(0.0f);
-        window.orderFrontRegardless();
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.alphaValue(), 1.0f);
-        QVERIFY(!window.fadeTimer);
-        QVERIFY(!window.launched);
-        QCOMPARE(window.timerAlphaValue, 0.0);
-    }
-
-    void closeOffScreen() {
-        VXFadeWindow window;
-        showOpaque(window);
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-        setFading(false);
-        window.close();
-        QVERIFY(!window.isVisible());
-        QCOMPARE(window.alphaValue(), 1.0f);
-
-        // The hidden window still gets the rules: an unseen fade-out and a second close.
-        setFading(true);
-        window.close();
-        QVERIFY(window.fadeTimer);
-        QCOMPARE(window.timerAlphaValue, 1.0);
-        QVERIFY(!window.isVisible());
-        for (int i = 0; i < 11; ++i)
-            window.fadeTimerFired();
-        QVERIFY(!window.fadeTimer);
-        QVERIFY(!window.isVisible());
-        QCOMPARE(window.alphaValue(), 0.0f);
-        QCOMPARE(closed.count(), 2);
-
-        // Transparent now, so the next showing fades in.
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(window.isVisible());
-        expectTicks(window, &VXFadeWindow::fadeInTimerFired, firstFadeInTicks(), true, true);
-    }
-
-    void closeTransparentWindow_data() {
-        QTest::addColumn<bool>("fading");
-        QTest::addColumn<int>("closes");
-        QTest::newRow("fading on: dropped") << true << 0;
-        QTest::newRow("fading off: closed") << false << 1;
-    }
-
-    void closeTransparentWindow() {
-        QFETCH(bool, fading);
-        QFETCH(int, closes);
-        VXFadeWindow window;
-        window.setAlphaValue(0.0f);
-        window.show();
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-        setFading(fading);
-        window.close();
-        QCOMPARE(closed.count(), closes);
-        QCOMPARE(window.isVisible(), closes == 0);
-        QVERIFY(!window.fadeTimer);
-    }
-
-    void closeFromWindowManager_data() {
-        QTest::addColumn<bool>("fromWindowManager");
-        QTest::addColumn<bool>("fading");
-        QTest::newRow("own close(), fading") << false << true;
-        QTest::newRow("own close(), fading off") << false << false;
-        QTest::newRow("window manager, fading") << true << true;
-        QTest::newRow("window manager, fading off") << true << false;
-    }
-
-    void closeFromWindowManager() {
-        QFETCH(bool, fromWindowManager);
-        QFETCH(bool, fading);
-        VXFadeWindow window;
-        showOpaque(window);
-        setFading(fading);
-        QSignalSpy byUser(&window, &VXFadeWindow::closeRequestedByUser);
-        QSignalSpy closed(&window, &VXFadeWindow::didClose);
-
-        if (fromWindowManager) {
-            // What the platform does when the title bar's close button is pressed: a close
-            // event for the native window, which hands it on to the widget as spontaneous.
-            QVERIFY(window.windowHandle());
-            QCloseEvent event;
-            QCoreApplication::sendEvent(window.windowHandle(), &event);
-            QVERIFY(!event.isAccepted());
-        } else {
-            QVERIFY(!window.close());
-        }
-        QCOMPARE(byUser.count(), fromWindowManager ? 1 : 0);
-        // Either way the close follows the fade rules.
-        QCOMPARE(closed.count(), fading ? 0 : 1);
-        QCOMPARE(window.isVisible(), fading);
-        QCOMPARE(window.fadeTimer != nullptr, fading);
-        if (fading) {
-            expectTicks(window, &VXFadeWindow::fadeTimerFired, fadeOutTicks(), true, false);
-            QCOMPARE(closed.count(), 1);
-        }
+        QTest::newRow("close opaque: 11 ticks")
+            << 0.0f << "show in*7 close" << 1.0f << true << "out" << fadeOut() << false << 1;
+        QTest::newRow("close opaque, fading off: at once")
+            << 0.0f << "show in*7 off close" << 1.0f << false << "" << none << false << 1;
+        QTest::newRow("close during a fade-in below 1.0: ignored")
+            << 0.0f << "show in*2 close" << 0.3f << true << "in" << fadeIn().sliced(2) << true << 0;
+        // From 0.7 two ticks leave the double just below 1.0 but the alpha at 1.0: opaque.
+        QTest::newRow("close during a fade-in, alpha rounded to 1.0")
+            << 0.7f << "show in*2 close" << 1.0f << true << "out" << fadeOut() << false << 1;
+        QTest::newRow("close during a fade-in, fading off: fade-in ends unseen")
+            << 0.0f << "show in*2 off close" << 0.3f << false << "in" << fadeIn().sliced(2) << false
+            << 1;
+        QTest::newRow("show after a fade-in ended unseen: plain")
+            << 0.0f << "show in*2 off close in*5 show" << 1.0f << true << "" << none << true << 1;
+        QTest::newRow("close off screen: unseen fade-out")
+            << 0.0f << "show in*7 off close on close" << 1.0f << false << "out" << fadeOut()
+            << false << 2;
+        QTest::newRow("window manager's close")
+            << 0.0f << "show in*7 wm" << 1.0f << true << "out" << fadeOut() << false << 1;
+        QTest::newRow("window manager's close, fading off")
+            << 0.0f << "show in*7 off wm" << 1.0f << false << "" << none << false << 1;
         // The native window survives, so a later close still arrives.
-        QVERIFY(window.windowHandle());
-        setFading(false);
-        window.makeKeyAndOrderFront(this);
-        QVERIFY(!window.close());
-        QVERIFY(!window.isVisible());
-        QCOMPARE(closed.count(), 2);
-        QCOMPARE(byUser.count(), fromWindowManager ? 1 : 0);
+        QTest::newRow("own close after the window manager's")
+            << 0.0f << "show in*7 off wm show close" << 1.0f << false << "" << none << false << 2;
+
+        QTest::newRow("front during a fade-out: goes on")
+            << 0.0f << "show in*7 close out*3 front" << 1.0f << true << "out" << fadeOut().sliced(3)
+            << false << 1;
+        QTest::newRow("front during a fade-in: goes on")
+            << 0.0f << "show in*3 front" << 1.0f << true << "in" << fadeIn().sliced(3) << true << 0;
+    }
+
+    void scenario() {
+        QFETCH(float, startAlpha);
+        QFETCH(QString, script);
+        QFETCH(float, alpha);
+        QFETCH(bool, visible);
+        QFETCH(QString, fade);
+        QFETCH(QList<double>, ticks);
+        QFETCH(bool, visibleAtEnd);
+        QFETCH(int, closes);
+
+        setFading(true);
+        VXFadeWindow window;
+        QSignalSpy closed(&window, &VXFadeWindow::didClose);
+        QSignalSpy byUser(&window, &VXFadeWindow::closeRequestedByUser);
+        window.setAlphaValue(startAlpha);
+        run(window, script);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(window.alphaValue(), alpha);
+        QCOMPARE(window.isVisible(), visible);
+        QCOMPARE(window.fadeTimer != nullptr, !ticks.isEmpty());
+
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            const bool last = i == ticks.size() - 1;
+            fade == u"out" ? window.fadeTimerFired() : window.fadeInTimerFired();
+            QVERIFY2(
+                qAbs(window.timerAlphaValue - ticks.at(i)) < 1e-9,
+                qPrintable(QStringLiteral("tick %1: %2").arg(i + 1).arg(window.timerAlphaValue)));
+            QCOMPARE(window.alphaValue(), qBound(0.0f, float(ticks.at(i)), 1.0f));
+            // Only the last tick ends the fade: after the tenth of a fade-out the value is still
+            // just above 0.0.
+            QCOMPARE(window.fadeTimer == nullptr, last);
+            QCOMPARE(window.isVisible(), last ? visibleAtEnd : visible);
+            QVERIFY(invariantHolds(window));
+        }
+        QCOMPARE(window.isVisible(), visibleAtEnd);
+        QCOMPARE(closed.count(), closes);
+        QCOMPARE(byUser.count(), script.count(QStringLiteral("wm")));
     }
 
     void realTimerEndsFades() {
+        setFading(true);
         VXFadeWindow window;
         QSignalSpy closed(&window, &VXFadeWindow::didClose);
         window.setAlphaValue(0.0f);

@@ -16,8 +16,8 @@ namespace {
 // Builds a tree from lines "d:path" (folder), "f:path" (empty file) and "l:path>target" (link).
 bool buildTree(const QString& base, const QStringList& layout) {
     for (const QString& line : layout) {
-        const QString spec = line.mid(2);
-        const QString path = base + u'/' + spec.section(u'>', 0, 0);
+        const QString entry = line.mid(2);
+        const QString path = base + u'/' + entry.section(u'>', 0, 0);
         if (!QDir().mkpath(QFileInfo(path).path()))
             return false;
         if (line.startsWith(u"d:")) {
@@ -28,7 +28,7 @@ bool buildTree(const QString& base, const QStringList& layout) {
             if (!file.open(QIODevice::WriteOnly))
                 return false;
         } else if (line.startsWith(u"l:")) {
-            const QByteArray target = QFile::encodeName(spec.section(u'>', 1));
+            const QByteArray target = QFile::encodeName(entry.section(u'>', 1));
             if (::symlink(target.constData(), QFile::encodeName(path).constData()) != 0)
                 return false;
         } else {

@@ -6,9 +6,12 @@
 #include "window/vxfadewindow.h"
 
 #include <QAbstractItemModel>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -144,6 +147,52 @@ private slots:
         controller.modSearchEnded();
         QCOMPARE(controller.launchButton->isEnabled(), enabledAfter);
         QVERIFY(!controller.locked);
+    }
+
+    void enterOnARowLaunchesOnlyWhenLaunchIsEnabled_data() {
+        QTest::addColumn<bool>("buttonEnabled");
+        QTest::newRow("Launch disabled") << false;
+        QTest::newRow("Launch enabled") << true;
+    }
+
+    void enterOnARowLaunchesOnlyWhenLaunchIsEnabled() {
+        QFETCH(bool, buttonEnabled);
+        Launcher launcher;
+        Controller& controller = launcher.controller();
+        VisibilityCounter counter;
+        controller.busyIndicator->installEventFilter(&counter);
+        controller.awakeFromNib();
+        QTRY_COMPARE_WITH_TIMEOUT(counter.hidden, 1, 20000); // the search has ended
+        int dialogs = 0;
+        // The stored bundle holds no game, so a launch asks where it is; cancelling ends it.
+        controller.setLocationDialog([&](Controller&) {
+            ++dialogs;
+            return std::optional<QString>();
+        });
+        selectRow(controller, 0);
+        controller.launchButton->setEnabled(buttonEnabled);
+        controller.tableView->setFocus();
+        controller.tableView->setCurrentIndex(controller.tableView->model()->index(0, 0));
+        QTest::keyClick(controller.tableView, Qt::Key_Return);
+        QCOMPARE(dialogs, buttonEnabled ? 1 : 0);
+        QCOMPARE(controller.hasTerminated(), buttonEnabled);
+    }
+
+    void userCloseEndsTheApplicationOnceOffScreen() {
+        UserDefaults::standard().setObjectForKey(false, QStringLiteral("fadingWindows"));
+        Launcher launcher;
+        Controller& controller = launcher.controller();
+        controller.awakeFromNib();
+        QTRY_VERIFY(!controller.window->fadeTimer); // faded in
+        // The window manager's close reaches the widget through its platform window.
+        QTimer::singleShot(0, controller.window, [&] {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(controller.window->windowHandle(), &close);
+        });
+        QTimer::singleShot(20000, [] { QCoreApplication::exit(1); }); // only if it never ends
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!launcher.window().isVisible());
+        UserDefaults::standard().setObjectForKey(std::nullopt, QStringLiteral("fadingWindows"));
     }
 };
 

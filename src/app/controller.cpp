@@ -60,6 +60,12 @@ void Controller::connectOutlets() {
     header->resizeSection(linkColumn, 32);
 
     connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
+    // Enter or a double click on a row does what the Launch button would, when it may.
+    connect(tableView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
+        if (index.column() != ModTableModel::columnWithIdentifier(u"url") &&
+            launchButton->isEnabled())
+            launch();
+    });
 
     // A close the user asks for ends the application once the window is off the screen, unless a
     // game is running: then the window is only out of the way until the game exits.

@@ -1,7 +1,121 @@
 #include "app/controller.h"
 
-void Controller::launch() {}
-void Controller::launchThread(LaunchRequest) {}
-void Controller::launchFailed(const QString&, const QString&) {}
-void Controller::stopIndicator() {}
-void Controller::utClosed() {}
+#include "app/gamelaunch.h"
+#include "installation/gameinstallation.h"
+#include "support/busyindicator.h"
+#include "support/mainthreadqueue.h"
+#include "support/systemservices.h"
+#include "support/userdefaults.h"
+#include "window/vxfadewindow.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <thread>
+
+namespace {
+
+const QString unrealPathKey = QStringLiteral("unrealPath");
+
+QString storedBundlePath() {
+    return UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString());
+}
+
+// A copy that shares no data with the original. Qt's shared strings count their users with
+// atomics inside the Qt libraries, so a string the worker holds and the main thread drops (the
+// preferences' cached value) would otherwise be freed outside what a race detector can follow.
+QString unshared(const QString& text) {
+    return QString(text.constData(), text.size());
+}
+
+std::optional<QString> unshared(const std::optional<QString>& text) {
+    return text ? std::optional<QString>(unshared(*text)) : std::nullopt;
+}
+
+ModEntry unshared(const ModEntry& entry) {
+    return {unshared(entry.name), unshared(entry.command), unshared(entry.url),
+            unshared(entry.launchName)};
+}
+
+} // namespace
+
+void Controller::launch() {
+    // The button is only enabled with a row selected; a call from elsewhere without one has
+    // nothing to start.
+    const int row = selectedRow();
+    if (row < 0 || row >= mods.size())
+        return;
+
+    if (!QFileInfo::exists(GameInstallation::executablePath(storedBundlePath()))) {
+        UserDefaults::standard().setObjectForKey(std::nullopt, unrealPathKey);
+        setUnrealLocation();
+        if (hasTerminated())
+            return;
+    }
+
+    statusField->setText(QStringLiteral("Launching, please wait..."));
+    busyIndicator->startAnimation();
+    launchButton->setEnabled(false);
+    locked = true;
+    launching = true;
+
+    // The worker gets copies: widgets and the mod list belong to this thread.
+    LaunchRequest request{unshared(mods.at(row)), unshared(storedBundlePath()), launchPause,
+                          mainThread};
+    detachNewThread(
+        [this, request = std::move(request)]() mutable { launchThread(std::move(request)); });
+}
+
+void Controller::launchThread(LaunchRequest request) {
+    const QString executable = GameInstallation::executablePath(request.bundlePath);
+    const std::shared_ptr<MainThreadQueue>& queue = request.mainThread;
+
+    // Lives until the game has exited: destroying a running QProcess kills the game.
+    QProcess game;
+    // The child changes to the working directory before it starts the program, so a relative
+    // stored path would otherwise be looked up a second time below itself.
+    game.setProgram(QFileInfo(executable).absoluteFilePath());
+    game.setArguments(gameArgumentList(request.entry));
+    game.setWorkingDirectory(request.bundlePath);
+    game.setProcessChannelMode(QProcess::ForwardedChannels);
+    game.setInputChannelMode(QProcess::ForwardedInputChannel);
+    game.start();
+    if (!game.waitForStarted(-1)) {
+        queue->perform(
+            [this, executable, reason = game.errorString()] { launchFailed(executable, reason); });
+        return;
+    }
+
+    std::this_thread::sleep_for(request.pause);
+    queue->perform([this] { window->close(); });
+    queue->perform([this] { stopIndicator(); });
+    game.waitForFinished(-1);
+    queue->perform([this] { utClosed(); });
+}
+
+void Controller::launchFailed(const QString& executable, const QString& reason) {
+    // Nothing was started, so nothing is hidden and nobody is welcomed back.
+    stopIndicator();
+    systemBeep();
+    statusField->setText(QStringLiteral(""));
+    launchButton->setEnabled(selectedRow() >= 0);
+    locked = false;
+    launching = false;
+    systemLog(QStringLiteral("Could not start %1: %2").arg(executable, reason));
+}
+
+void Controller::stopIndicator() {
+    busyIndicator->stopAnimation();
+}
+
+void Controller::utClosed() {
+    window->makeKeyAndOrderFront(this);
+    statusField->setText(QStringLiteral("Welcome back!"));
+    // Not cancelled by anything, a new launch included.
+    performAfterDelay(statusField, 3000,
+                      [label = statusField] { label->setText(QStringLiteral("")); });
+    launchButton->setEnabled(selectedRow() >= 0);
+    locked = false;
+    launching = false;
+}

@@ -4,11 +4,6 @@
 #include <QTimer>
 #include <thread>
 
-namespace {
-// Calls run per visit of the event loop, so a burst of reports leaves room for painting and input.
-constexpr int callsPerDrain = 200;
-} // namespace
-
 MainThreadQueue::MainThreadQueue(QObject* receiver) : receiver(receiver) {}
 
 void MainThreadQueue::perform(std::function<void()> call) {
@@ -16,33 +11,22 @@ void MainThreadQueue::perform(std::function<void()> call) {
     if (!receiver)
         return;
     calls.push_back(std::move(call));
-    if (!drainPosted) {
-        drainPosted = true;
-        // Posted events die with their receiver, so this never runs on a destroyed queue owner.
-        QMetaObject::invokeMethod(
-            receiver, [this] { drain(); }, Qt::QueuedConnection);
-    }
+    // One event per call, so user events can run between them. Posted events die with their
+    // receiver, so none of them runs on a destroyed queue owner.
+    QMetaObject::invokeMethod(
+        receiver, [this] { runNext(); }, Qt::QueuedConnection);
 }
 
-void MainThreadQueue::drain() {
-    for (int done = 0;; ++done) {
-        std::function<void()> call;
-        {
-            std::lock_guard lock(mutex);
-            if (calls.empty() || !receiver) {
-                drainPosted = false;
-                return;
-            }
-            if (done == callsPerDrain) {
-                QMetaObject::invokeMethod(
-                    receiver, [this] { drain(); }, Qt::QueuedConnection);
-                return;
-            }
-            call = std::move(calls.front());
-            calls.pop_front();
-        }
-        call();
+void MainThreadQueue::runNext() {
+    std::function<void()> call;
+    {
+        std::lock_guard lock(mutex);
+        if (calls.empty() || !receiver)
+            return;
+        call = std::move(calls.front());
+        calls.pop_front();
     }
+    call();
 }
 
 void MainThreadQueue::close() {

@@ -19,12 +19,11 @@ public:
     void close();
 
 private:
-    void drain();
+    void runNext();
 
     std::mutex mutex;
     QObject* receiver;
     std::deque<std::function<void()>> calls;
-    bool drainPosted = false;
 };
 
 // A call on the main thread's event loop after a delay; nothing cancels it.
