@@ -21,9 +21,17 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     mainWindow->setWindowIcon(QIcon(QStringLiteral(":/images/modgate.svg")));
 
     auto* quit = new QAction(mainWindow.get());
-    quit->setShortcuts({QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    // The platform's Quit keys, plus Ctrl+Q where they lack it: one key bound twice would make
+    // the shortcut ambiguous, and an ambiguous shortcut does nothing.
+    QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    const QKeySequence controlQ(Qt::CTRL | Qt::Key_Q);
+    if (!quitKeys.contains(controlQ))
+        quitKeys.append(controlQ);
+    quit->setShortcuts(quitKeys);
     quit->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    // exit(), not quit(): quit() first asks every window to close, and the fading window turns
+    // that into a fade-out, so the application would stay behind with no window.
+    QObject::connect(quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
     mainWindow->addAction(quit);
 
     launcherController = new Controller(mainWindow.get());

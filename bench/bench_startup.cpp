@@ -1,0 +1,278 @@
+// Start-up of the real launcher window against a bare window of the same widgets.
+//
+// Each start is its own process (this program again, with --child), run offscreen: the time from
+// the parent's spawn, and from the child's main(), to the first paint of the window, and the
+// child's peak resident memory (VmHWM) at that moment. The launcher runs its real start-up on
+// the sample installation: Launcher (the window from its form, the controller wired to it) and
+// Controller::awakeFromNib() (game located from the log, settings written, search started).
+//
+//   bench_startup [--runs N] [--home SAMPLE_HOME]
+//
+// Without --home the sample installation is generated next to the build's tools.
+
+#include "app/controller.h"
+#include "app/launcher.h"
+#include "window/vxfadewindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+qint64 monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Peak resident set size so far, in KiB.
+qint64 peakResidentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Reports the first paint of the watched window and ends the process on the spot: what comes
+// after start-up is not measured, and a search still running must not be torn down.
+class FirstPaint : public QObject {
+public:
+    FirstPaint(qint64 spawned, qint64 mainEntered) : spawned(spawned), mainEntered(mainEntered) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            const qint64 now = monotonicNanoseconds();
+            std::printf("spawn_to_paint_us=%lld main_to_paint_us=%lld peak_kib=%lld\n",
+                        (long long)((now - spawned) / 1000),
+                        (long long)((now - mainEntered) / 1000), (long long)peakResidentKiB());
+            std::fflush(stdout);
+            _exit(0);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    qint64 spawned;
+    qint64 mainEntered;
+};
+
+// The launcher window's widgets, laid out alike, with nothing behind them.
+std::unique_ptr<QWidget> bareWindow() {
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle(QStringLiteral("Modgate"));
+    window->resize(460, 360);
+    auto* layout = new QVBoxLayout(window.get());
+    layout->addWidget(new QTableView);
+    auto* row = new QHBoxLayout;
+    auto* busy = new QProgressBar;
+    busy->setMaximumWidth(80);
+    busy->setVisible(false);
+    row->addWidget(busy);
+    row->addWidget(new QLabel, 1);
+    auto* launch = new QPushButton(QStringLiteral("Launch"));
+    launch->setEnabled(false);
+    row->addWidget(launch);
+    layout->addLayout(row);
+    return window;
+}
+
+int childMain(int argc, char** argv, const QByteArray& kind, qint64 spawned) {
+    const qint64 mainEntered = monotonicNanoseconds();
+    QApplication application(argc, argv);
+    FirstPaint firstPaint(spawned, mainEntered);
+
+    if (kind == "bare") {
+        const std::unique_ptr<QWidget> window = bareWindow();
+        window->installEventFilter(&firstPaint);
+        window->show();
+        return QApplication::exec();
+    }
+
+    // As applicationMain() does, with the paint hook on the window.
+    QApplication::setOrganizationName(QStringLiteral("Modgate"));
+    QApplication::setApplicationName(QStringLiteral("Modgate"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Modgate"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("modgate"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    Launcher launcher;
+    launcher.window().installEventFilter(&firstPaint);
+    launcher.controller().awakeFromNib();
+    if (launcher.controller().hasTerminated()) {
+        std::fprintf(stderr, "bench_startup: the game was not found; is HOME the sample home?\n");
+        return 1;
+    }
+    return QApplication::exec();
+}
+
+struct Sample {
+    double spawnToPaintMs = 0;
+    double mainToPaintMs = 0;
+    double peakMiB = 0;
+};
+
+std::optional<Sample> runChild(const QString& kind, const QString& home) {
+    QTemporaryDir config; // a first start every time: the game is found through its log
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), config.path());
+    child.setProcessEnvironment(environment);
+    const qint64 spawned = monotonicNanoseconds();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), kind, QString::number(spawned)});
+    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0) {
+        // The offscreen platform's notes ("does not support raise()") are noise unless it failed.
+        std::fputs(child.readAllStandardError().constData(), stderr);
+        return std::nullopt;
+    }
+    Sample sample;
+    bool complete = true;
+    for (const QByteArray& field : child.readAllStandardOutput().trimmed().split(' ')) {
+        const QList<QByteArray> pair = field.split('=');
+        if (pair.size() != 2) {
+            complete = false;
+            continue;
+        }
+        const double value = pair.at(1).toDouble();
+        if (pair.at(0) == "spawn_to_paint_us")
+            sample.spawnToPaintMs = value / 1000.0;
+        else if (pair.at(0) == "main_to_paint_us")
+            sample.mainToPaintMs = value / 1000.0;
+        else if (pair.at(0) == "peak_kib")
+            sample.peakMiB = value / 1024.0;
+    }
+    if (!complete || sample.peakMiB <= 0)
+        return std::nullopt;
+    return sample;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// Median and best of each figure: on a busy machine the best run is the steadier figure.
+struct Figures {
+    double spawnToPaintMs, mainToPaintMs, peakMiB;
+};
+
+Figures summarize(const std::vector<Sample>& samples, bool best) {
+    std::vector<double> spawn, main, peak;
+    for (const Sample& sample : samples) {
+        spawn.push_back(sample.spawnToPaintMs);
+        main.push_back(sample.mainToPaintMs);
+        peak.push_back(sample.peakMiB);
+    }
+    if (best)
+        return {*std::min_element(spawn.begin(), spawn.end()),
+                *std::min_element(main.begin(), main.end()),
+                *std::min_element(peak.begin(), peak.end())};
+    return {median(spawn), median(main), median(peak)};
+}
+
+void printComparison(const char* title, const Figures& bare, const Figures& app) {
+    std::printf("%s\n", title);
+    std::printf("  %-20s %16s %16s %12s\n", "", "spawn->paint ms", "main->paint ms", "peak MiB");
+    std::printf("  %-20s %16.1f %16.1f %12.1f\n", "bare window", bare.spawnToPaintMs,
+                bare.mainToPaintMs, bare.peakMiB);
+    std::printf("  %-20s %16.1f %16.1f %12.1f\n", "modgate (sample)", app.spawnToPaintMs,
+                app.mainToPaintMs, app.peakMiB);
+    const double ratio = app.spawnToPaintMs / bare.spawnToPaintMs;
+    const double extra = app.peakMiB - bare.peakMiB;
+    std::printf("  time: %.2fx the bare window (goal <= 1.50x): %s; from main(): %.2fx\n", ratio,
+                ratio <= 1.5 ? "met" : "NOT met", app.mainToPaintMs / bare.mainToPaintMs);
+    std::printf("  peak memory: %+.1f MiB over the bare window (goal <= +10 MiB): %s\n", extra,
+                extra <= 10.0 ? "met" : "NOT met");
+}
+
+int parentMain(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    int runs = 9;
+    QString home;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (int i = 1; i + 1 < arguments.size(); ++i) {
+        if (arguments.at(i) == QStringLiteral("--runs"))
+            runs = std::max(1, arguments.at(++i).toInt());
+        else if (arguments.at(i) == QStringLiteral("--home"))
+            home = arguments.at(++i);
+    }
+
+    QTemporaryDir sample;
+    if (home.isEmpty()) {
+        const QString build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+        const QString generator =
+            build + QStringLiteral("/tools/sampleinstallation/modgate-sample-installation");
+        const QString game = build + QStringLiteral("/tools/samplegame/modgate-sample-game");
+        if (!QFileInfo(generator).isExecutable() || !QFileInfo(game).isExecutable()) {
+            std::fprintf(stderr, "bench_startup: build the sample tools first, or pass --home\n");
+            return 1;
+        }
+        QProcess generate;
+        generate.setStandardOutputFile(QProcess::nullDevice());
+        generate.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        generate.start(generator,
+                       {QStringLiteral("--game"), game, QStringLiteral("--out"), sample.path()});
+        if (!generate.waitForFinished(60000) || generate.exitStatus() != QProcess::NormalExit ||
+            generate.exitCode() != 0) {
+            std::fprintf(stderr, "bench_startup: the sample installation failed\n");
+            return 1;
+        }
+        home = sample.path() + QStringLiteral("/home");
+    }
+
+    std::vector<Sample> bare, app;
+    for (int run = 0; run < runs; ++run) {
+        // Alternating which goes first keeps warm caches from favouring one side.
+        const bool bareFirst = run % 2 == 0;
+        for (const QString& kind :
+             bareFirst ? QStringList{"bare", "app"} : QStringList{"app", "bare"}) {
+            const std::optional<Sample> sample = runChild(kind, home);
+            if (!sample) {
+                std::fprintf(stderr, "bench_startup: the %s child failed\n", qPrintable(kind));
+                return 1;
+            }
+            (kind == QStringLiteral("bare") ? bare : app).push_back(*sample);
+        }
+    }
+
+    std::printf("Start-up to the first paint of the window, offscreen, %d runs each\n", runs);
+    printComparison("median:", summarize(bare, false), summarize(app, false));
+    printComparison("best:", summarize(bare, true), summarize(app, true));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && QByteArray(argv[1]) == "--child")
+        return childMain(argc, argv, QByteArray(argv[2]), QByteArray(argv[3]).toLongLong());
+    return parentMain(argc, argv);
+}
