@@ -12,7 +12,7 @@ for tool in Xvfb xdotool import; do
         exit 1
     fi
 done
-for binary in src/modgate tools/samplegame/modgate-sample-game \
+for binary in modgate tools/samplegame/modgate-sample-game \
     tools/sampleinstallation/modgate-sample-installation; do
     [ -x "$build/$binary" ] || { echo "screenshot: $build/$binary is not built" >&2; exit 1; }
 done
@@ -41,7 +41,7 @@ exec {display_fd}>&-
 export DISPLAY=:$number
 
 env -u SESSION_MANAGER HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$work" \
-    QT_QPA_PLATFORM=xcb "$build/src/modgate" >"$work/modgate.log" 2>&1 &
+    QT_QPA_PLATFORM=xcb "$build/modgate" >"$work/modgate.log" 2>&1 &
 app_pid=$!
 
 window=
