@@ -10,6 +10,7 @@
 //
 // Without --home the sample installation is generated next to the build's tools.
 
+#include "app/applicationmain.h"
 #include "app/controller.h"
 #include "app/launcher.h"
 #include "window/vxfadewindow.h"
@@ -113,11 +114,7 @@ int childMain(int argc, char** argv, const QByteArray& kind, qint64 spawned) {
     }
 
     // As applicationMain() does, with the paint hook on the window.
-    QApplication::setOrganizationName(QStringLiteral("Modgate"));
-    QApplication::setApplicationName(QStringLiteral("Modgate"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Modgate"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("modgate"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    configureApplication();
     Launcher launcher;
     launcher.window().installEventFilter(&firstPaint);
     launcher.controller().awakeFromNib();

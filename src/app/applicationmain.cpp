@@ -6,14 +6,18 @@
 #include <QApplication>
 #include <QGuiApplication>
 
-int applicationMain(int argc, char** argv) {
-    QApplication application(argc, argv);
+void configureApplication() {
     QApplication::setOrganizationName(QStringLiteral("Modgate"));
     QApplication::setApplicationName(QStringLiteral("Modgate"));
     QApplication::setApplicationDisplayName(QStringLiteral("Modgate"));
     QGuiApplication::setDesktopFileName(QStringLiteral("modgate"));
     // The window leaves the screen while the game runs; that must not end the application.
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+int applicationMain(int argc, char** argv) {
+    QApplication application(argc, argv);
+    configureApplication();
 
     Launcher launcher;
     launcher.controller().awakeFromNib();

@@ -1,4 +1,7 @@
 #pragma once
 
+// Names the application and sets how it ends; call once the QApplication exists.
+void configureApplication();
+
 // Builds the application, its window and controller, starts up and runs the event loop.
 int applicationMain(int argc, char** argv);
