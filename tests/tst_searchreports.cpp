@@ -4,6 +4,7 @@
 #include "support/busyindicator.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
+#include "visibilitycounter.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -15,16 +16,6 @@
 namespace {
 
 // Counts the busy indicator's disappearances: the one at the end of the search.
-class HideCounter : public QObject {
-public:
-    int hidden = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Hide)
-            ++hidden;
-        return false;
-    }
-};
-
 // What the window looked like each time a row arrived.
 struct RowArrival {
     int first, last, rowCount;
@@ -69,7 +60,7 @@ private slots:
                                      controller.locked, controller.statusField->text()});
                 });
         connect(model, &QAbstractItemModel::modelReset, this, [&] { ++resets; });
-        HideCounter ended;
+        VisibilityCounter ended;
         controller.busyIndicator->installEventFilter(&ended);
 
         controller.awakeFromNib();
@@ -110,11 +101,14 @@ private slots:
         storeBundlePath(bundle.path() + below);
         Launcher launcher;
         Controller& controller = launcher.controller();
-        HideCounter ended;
+        VisibilityCounter ended;
         controller.busyIndicator->installEventFilter(&ended);
         controller.awakeFromNib();
         QTRY_COMPARE_WITH_TIMEOUT(ended.hidden, 1, 30000);
 
+        QCOMPARE(ended.shown, 1);
+        QVERIFY(!controller.locked);
+        QVERIFY(!controller.busyIndicator->isAnimating());
         QCOMPARE(controller.mods.size(), 1);
         QCOMPARE(controller.tableView->model()->rowCount(), 1);
         QVERIFY(!controller.searching);

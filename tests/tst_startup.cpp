@@ -3,6 +3,7 @@
 #include "support/busyindicator.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
+#include "visibilitycounter.h"
 #include "window/vxfadewindow.h"
 
 #include <QAbstractItemModel>
@@ -21,20 +22,6 @@ ModEntry mod(const QString& name, const QString& folder) {
     entry.launchName = folder;
     return entry;
 }
-
-// Counts the busy indicator's appearances and disappearances.
-class VisibilityCounter : public QObject {
-public:
-    int shown = 0;
-    int hidden = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            ++shown;
-        else if (event->type() == QEvent::Hide)
-            ++hidden;
-        return false;
-    }
-};
 
 } // namespace
 
@@ -72,21 +59,6 @@ private slots:
         QVERIFY(controller.statusField->text().isEmpty());
         QVERIFY(launcher.window().isVisible());
         QVERIFY(UserDefaults::standard().boolForKey(QStringLiteral("fadingWindows")));
-    }
-
-    void searchThatFindsNothingEndsIdle() {
-        Launcher launcher;
-        Controller& controller = launcher.controller();
-        VisibilityCounter counter;
-        controller.busyIndicator->installEventFilter(&counter);
-        controller.awakeFromNib();
-        QTRY_COMPARE_WITH_TIMEOUT(counter.hidden, 1, 20000);
-        QCOMPARE(counter.shown, 1);
-        QVERIFY(!controller.searching);
-        QVERIFY(!controller.locked);
-        QVERIFY(!controller.busyIndicator->isAnimating());
-        QCOMPARE(controller.statusField->text(), QString());
-        QCOMPARE(controller.mods.size(), 1);
     }
 
     void reportsAppendRowsInOrder() {
