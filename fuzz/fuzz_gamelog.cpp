@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const std::optional<QString> path = bundlePathFromGameLog(decodeText(bytes));
+    const std::optional<QString> path = gamePathFromGameLog(decodeText(bytes));
     if (path && (path->isEmpty() || path->contains(u'\r') || path->contains(u'\n')))
         std::abort();
     return 0;
