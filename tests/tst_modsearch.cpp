@@ -79,6 +79,11 @@ private slots:
             ".Hidden Visible");
         row("non-ASCII mod folder", QStringLiteral("f:M\u00F6d\u2603/ut2k4mod.ini"), "",
             QStringLiteral("M\u00F6d\u2603"));
+        // As distribution packages install mods; never twice, never the game folder again.
+        row("top-level links to folders outside the game folder only",
+            "f:Shared/Real/ut2k4mod.ini l:Game/Linked>../Shared/Real f:Game/Own/ut2k4mod.ini "
+            "l:Game/Twice>Own l:Game/Own/Deep>../../Shared/Real l:Game/Up>.. l:Game/Root>/",
+            "/Game", "Linked Own");
         row("linked bundle walks as its target",
             "f:Real.app/ModA/ut2k4mod.ini l:Linked.app>Real.app", "/Linked.app", "ModA");
     }

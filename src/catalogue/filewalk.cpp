@@ -2,6 +2,7 @@
 
 #include <fts.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -9,9 +10,15 @@ struct FtsCloser {
     void operator()(FTS* fts) const { fts_close(fts); }
 };
 
+bool isSymbolicLink(const char* path) {
+    struct stat status {};
+    return ::lstat(path, &status) == 0 && S_ISLNK(status.st_mode);
+}
+
 } // namespace
 
-void walkFileTree(const QByteArray& root, const std::function<void(const FileWalkEntry&)>& visit) {
+void walkFileTree(const QByteArray& root, const FileWalkVisitor& visit,
+                  const TopLevelLinkFilter& followTopLevelLink) {
     QByteArray rootCopy = root; // fts_open wants mutable strings
     char* roots[] = {rootCopy.data(), nullptr};
     // No stat per entry and no following of links: only folders are looked at more closely,
@@ -40,5 +47,20 @@ void walkFileTree(const QByteArray& root, const std::function<void(const FileWal
         if (prefixLength < 0)
             prefixLength = path.size() - name.size();
         visit(FileWalkEntry{path, path.sliced(prefixLength), name});
+
+        // Folders are never links; only the few entries of the root are looked at again.
+        if (followTopLevelLink && entry->fts_level == 1 && entry->fts_info != FTS_D &&
+            isSymbolicLink(entry->fts_accpath)) {
+            const QByteArray linkPath = path.toByteArray();
+            if (!followTopLevelLink(linkPath))
+                continue;
+            const QByteArray linkName = name.toByteArray() + '/';
+            // With a "/" behind it the link stands for its folder; its entries keep the link's
+            // name in their relative paths.
+            walkFileTree(linkPath + '/', [&](const FileWalkEntry& inner) {
+                const QByteArray relative = linkName + inner.relativePath.toByteArray();
+                visit(FileWalkEntry{inner.path, relative, inner.name});
+            });
+        }
     }
 }

@@ -5,6 +5,9 @@
 #include "support/textfile.h"
 
 #include <QFile>
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,7 +30,26 @@ bool isManifestName(QByteArrayView name) {
     return QFile::decodeName(name.toByteArray()).toLower() == manifestName;
 }
 
+std::optional<QByteArray> resolvedFolder(const QByteArray& path) {
+    char resolved[PATH_MAX];
+    struct stat status {};
+    if (!::realpath(path.constData(), resolved) || ::stat(resolved, &status) != 0 ||
+        !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return QByteArray(resolved);
+}
+
+bool isSameOrBelow(const QByteArray& path, const QByteArray& folder) {
+    return path == folder || folder == "/" || path.startsWith(folder + '/');
+}
+
 } // namespace
+
+bool isLinkedModFolder(const QByteArray& target, const QByteArray& gameFolder) {
+    // Inside the game folder it would list its mods twice; above it, walk the game folder again
+    // and perhaps the whole disk.
+    return !isSameOrBelow(target, gameFolder) && !isSameOrBelow(gameFolder, target);
+}
 
 void searchForModsInBasePath(const std::optional<QString>& path,
                              const std::function<void(ModEntry)>& modFound) {
@@ -35,12 +57,21 @@ void searchForModsInBasePath(const std::optional<QString>& path,
         return;
     // One "/" is added even after a trailing one; it also makes a linked bundle walk as its target.
     const QByteArray searchBase = QFile::encodeName(*path + u'/');
-    walkFileTree(searchBase, [&](const FileWalkEntry& entry) {
-        if (!isManifestName(entry.name))
-            return;
-        // Read through the walk's own bytes, so a folder with an odd name still yields its mod.
-        const std::optional<QString> text =
-            stringWithContentsOfNativePath(entry.path.toByteArray());
-        modFound(modEntryFromManifest(text, QFile::decodeName(entry.relativePath.toByteArray())));
-    });
+    const std::optional<QByteArray> gameFolder = resolvedFolder(searchBase);
+    const auto followLink = [&gameFolder](const QByteArray& linkPath) {
+        const std::optional<QByteArray> target = resolvedFolder(linkPath);
+        return gameFolder && target && isLinkedModFolder(*target, *gameFolder);
+    };
+    walkFileTree(
+        searchBase,
+        [&](const FileWalkEntry& entry) {
+            if (!isManifestName(entry.name))
+                return;
+            // Read through the walk's own bytes, so a folder with an odd name still yields its mod.
+            const std::optional<QString> text =
+                stringWithContentsOfNativePath(entry.path.toByteArray());
+            modFound(
+                modEntryFromManifest(text, QFile::decodeName(entry.relativePath.toByteArray())));
+        },
+        followLink);
 }
