@@ -42,10 +42,16 @@ QString gameLogPath() {
 
 enum class Executable { SampleGame, Missing, NotExecutable, Folder };
 
-// "<parent>/Unreal Tournament 2004.app" with the given kind of thing at the executable's place.
-QString makeBundle(const QString& parent, Executable kind) {
-    const QString bundle = parent + u'/' + bundleName;
-    const QString executable = bundle + u"/Contents/MacOS/Unreal Tournament 2004"_s;
+struct Layout {
+    QString folder, executable;
+};
+const Layout classicBundle{bundleName, u"/Contents/MacOS/Unreal Tournament 2004"_s};
+const Layout oldUnrealLinux{u"UT2004"_s, u"/System/UT2004"_s};
+
+// "<parent>/<game folder>" with the given kind of thing at the executable's place.
+QString makeBundle(const QString& parent, Executable kind, const Layout& layout = classicBundle) {
+    const QString bundle = parent + u'/' + layout.folder;
+    const QString executable = bundle + layout.executable;
     if (kind == Executable::Missing || kind == Executable::Folder)
         return QDir().mkpath(kind == Executable::Missing ? bundle : executable) ? bundle
                                                                                 : QString();
@@ -132,9 +138,9 @@ class LaunchCycleTest : public QObject {
 
     // A launcher on screen listing the base game and the mod, the given row selected (or none),
     // the bundle stored and also the location dialog's answer.
-    bool setUp(Executable kind, int row) {
+    bool setUp(Executable kind, int row, const Layout& layout = classicBundle) {
         temp = std::make_unique<QTemporaryDir>();
-        bundle = makeBundle(temp->filePath(u"game"_s), kind);
+        bundle = makeBundle(temp->filePath(u"game"_s), kind, layout);
         if (!temp->isValid() || bundle.isEmpty())
             return false;
         UserDefaults::standard().setObjectForKey(bundle, unrealPathKey);
@@ -144,6 +150,7 @@ class LaunchCycleTest : public QObject {
         windowHidden = false;
         launcher = std::make_unique<Launcher>();
         controller = &launcher->controller();
+        controller->setWellKnownGameFolders({});
         controller->setLocationDialog([this](Controller&) {
             ++dialogCalls;
             return dialogAnswer;
@@ -211,15 +218,19 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<End>("end");
         QTest::addColumn<QString>("stored"); // "<tmp>" stands for the temporary, current folder
+        QTest::addColumn<bool>("linux");     // the OldUnreal Linux layout, else the bundle
         // The base game passes a single empty argument.
         QTest::newRow("base game, quits")
-            << 0 << QStringList{u""_s} << End::Quits << u"<tmp>/game/"_s + bundleName;
+            << 0 << QStringList{u""_s} << End::Quits << u"<tmp>/game/"_s + bundleName << false;
         // A path edited by hand in the settings may be relative to the launcher's own folder.
         QTest::newRow("mod, relative stored path, killed by a signal")
-            << 1 << modArguments << End::Killed << u"game/"_s + bundleName;
+            << 1 << modArguments << End::Killed << u"game/"_s + bundleName << false;
         // The stored bundle lacks its executable: found again from the game's log.
         QTest::newRow("mod, game moved, quits during the pause")
-            << 1 << modArguments << End::QuitsDuringPause << u"<tmp>/old/"_s + bundleName;
+            << 1 << modArguments << End::QuitsDuringPause << u"<tmp>/old/"_s + bundleName << false;
+        // Started from its System folder, where its libraries are.
+        QTest::newRow("mod, OldUnreal Linux layout, quits")
+            << 1 << QStringList{u"-mod=ModA"_s} << End::Quits << u"<tmp>/game/UT2004"_s << true;
     }
 
     void fullCycle() {
@@ -227,8 +238,11 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(End, end);
         QFETCH(QString, stored);
+        QFETCH(bool, linux);
         const bool duringPause = end == End::QuitsDuringPause;
-        QVERIFY(setUp(Executable::SampleGame, row));
+        QVERIFY(setUp(Executable::SampleGame, row, linux ? oldUnrealLinux : classicBundle));
+        if (linux)
+            controller->mods[1].command.reset();
         QVERIFY(!makeBundle(temp->filePath(u"old"_s), Executable::Missing).isEmpty());
         QVERIFY(QDir::setCurrent(temp->path()));
         UserDefaults::standard().setObjectForKey(stored.replace(u"<tmp>"_s, temp->path()),
@@ -253,7 +267,7 @@ private slots:
         QVERIFY2(!game.isEmpty(), "the game did not start");
         QCOMPARE(game.value(u"arguments"_s).toVariant().toStringList(), arguments);
         QCOMPARE(game.value(u"workingDirectory"_s).toString(),
-                 QFileInfo(bundle).canonicalFilePath());
+                 QFileInfo(bundle + (linux ? u"/System"_s : u""_s)).canonicalFilePath());
 
         if (!duringPause) {
             // The window leaves the screen while the game runs.
@@ -339,9 +353,15 @@ private slots:
         QCOMPARE(controller->hasTerminated(), !located);
         QCOMPARE(controller->locked, reported);
         QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
-        // At most the failure report came back: nothing was hidden and nobody welcomed back.
+        // At most the failure report came back: nothing was hidden and nobody welcomed back, and
+        // the status line says why.
         QCOMPARE(calls.size(), size_t(reported ? 1 : 0));
-        QCOMPARE(now().state, idle(row >= 0));
+        State expected = idle(row >= 0);
+        if (reported) {
+            QVERIFY(now().state.status.startsWith(u"Could not start the game: "_s));
+            expected.status = now().state.status;
+        }
+        QCOMPARE(now().state, expected);
         QVERIFY(!windowHidden);
         QVERIFY(!QFile::exists(recordPath));
     }

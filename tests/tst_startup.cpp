@@ -137,6 +137,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(counter.hidden, 1, 20000); // the search has ended
         int dialogs = 0;
         // The stored bundle holds no game, so a launch asks where it is; cancelling ends it.
+        controller.setWellKnownGameFolders({});
         controller.setLocationDialog([&](Controller&) {
             ++dialogs;
             return std::optional<QString>();

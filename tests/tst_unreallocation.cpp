@@ -43,8 +43,9 @@ QString logNaming(const QString& bundle, const QString& lineEnd = QStringLiteral
 }
 
 // Locates the game with a stand-in dialog answering `answer`; tells how often it was asked.
-int locate(Controller& controller, const OptionalString& answer) {
+int locate(Controller& controller, const OptionalString& answer, const QStringList& known = {}) {
     int calls = 0;
+    controller.setWellKnownGameFolders(known);
     controller.setLocationDialog([&calls, answer](Controller&) {
         ++calls;
         return answer;
@@ -121,6 +122,53 @@ private slots:
         QCOMPARE(storedPath(), fill(expected));
     }
 
+    // After the stored path: the bundle's log, the Linux log, then the well-known folders, each
+    // taken only where a copy of the game is recognised.
+    void findingOrder_data() {
+        QTest::addColumn<OptionalString>("bundleLog"); // the game folder its last line names
+        QTest::addColumn<OptionalString>("linuxLog");
+        QTest::addColumn<QString>("known");
+        QTest::addColumn<QString>("expected");
+        const QString linux = QStringLiteral("$/Linux"), other = QStringLiteral("$/Other");
+        QTest::newRow("Linux log") << OptionalString() << OptionalString(linux) << ""
+                                   << "$/Linux/";
+        QTest::newRow("bundle log first")
+            << OptionalString(game) << OptionalString(linux) << "" << game;
+        QTest::newRow("stale bundle log, Linux log")
+            << OptionalString(goneGame) << OptionalString(linux) << ""
+            << "$/Linux/";
+        QTest::newRow("stale Linux log, first recognised known folder")
+            << OptionalString() << OptionalString(QStringLiteral("$/Gone"))
+            << "$/Gone $/Other $/Linux" << other;
+        QTest::newRow("logs before known folders")
+            << OptionalString() << OptionalString(linux) << "$/Other"
+            << "$/Linux/";
+        QTest::newRow("nothing recognised: the dialog")
+            << OptionalString() << OptionalString() << "$/Gone" << chosenGame;
+    }
+    void findingOrder() {
+        QFETCH(OptionalString, bundleLog);
+        QFETCH(OptionalString, linuxLog);
+        QFETCH(QString, known);
+        QFETCH(QString, expected);
+        QVERIFY(makeGame(game));
+        for (const char* linuxGame : {"$/Linux/System/UT2004", "$/Other/System/ut2004-bin"})
+            QVERIFY(writeFile(*fill(QString::fromLatin1(linuxGame)), QStringLiteral("#!")));
+        const QString linuxLogPath =
+            QDir::homePath() + QStringLiteral("/.ut2004/System/UT2004.log");
+        QVERIFY(!bundleLog || writeFile(gameLogPath(), *fill(logNaming(*bundleLog))));
+        QVERIFY(
+            !linuxLog ||
+            writeFile(linuxLogPath,
+                      QStringLiteral("Init: Base directory: %1/System/\n").arg(*fill(linuxLog))));
+        Launcher launcher;
+        const QStringList knownFolders = fill(known)->split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(locate(launcher.controller(), fill(chosenGame), knownFolders),
+                 expected == chosenGame ? 1 : 0);
+        QCOMPARE(storedPath(), fill(expected));
+        QFile::remove(linuxLogPath);
+    }
+
     // What a launch does when it finds the executable missing: remove the path, locate again.
     void pathRemovedByLaunchFoundAgain() {
         QVERIFY(makeGame(game));
@@ -141,6 +189,7 @@ private slots:
             for (const char* path : paths)
                 QTest::newRow(*path ? path : "empty") << QString::fromUtf8(path) << accepted;
         };
+        // Folders holding a copy of the game are taken by what they hold, not their names.
         rows(true, {"/Applications/Unreal Tournament 2004.app",
                     "/home/me/Unreal Tournament 2004.app/", "Unreal Tournament 2004.app"});
         rows(false, {"/Games/unreal tournament 2004.APP", "/Games/UT2004.app",
@@ -163,7 +212,7 @@ private slots:
     // what the steps saw is checked once it is gone.
     void realDialog() {
         QFETCH(bool, cancel);
-        QVERIFY(makeGame(game) && makeGame(QStringLiteral("$/UT2004.app")));
+        QVERIFY(makeGame(game) && QDir().mkpath(*fill(QStringLiteral("$/UT2004.app"))));
         Launcher launcher;
         QStringList seen;
         int step = cancel ? -1 : 0, ticks = 0;
@@ -197,6 +246,7 @@ private slots:
             }
         });
         timer.start(20);
+        launcher.controller().setWellKnownGameFolders({});
         launcher.controller().setUnrealLocation();
         timer.stop();
 

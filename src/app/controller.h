@@ -1,10 +1,12 @@
 #pragma once
 
 #include "catalogue/modentry.h"
+#include "installation/gamelayout.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <QVariant>
 #include <chrono>
@@ -83,6 +85,8 @@ public:
     // Runs the modal location dialog; the chosen bundle path, or absent when cancelled.
     using LocationDialog = std::function<std::optional<QString>(Controller&)>;
     void setLocationDialog(LocationDialog dialog) { locationDialog = std::move(dialog); }
+    // The folders tried after the game logs; by default where installers put the game.
+    void setWellKnownGameFolders(QStringList folders) { knownGameFolders = std::move(folders); }
 
 private:
     int selectedRow() const;
@@ -91,7 +95,7 @@ private:
     // --- launching ---
     struct LaunchRequest {
         ModEntry entry;
-        QString bundlePath;
+        GameLayout game;
         std::chrono::milliseconds pause;
         std::shared_ptr<MainThreadQueue> mainThread;
     };
@@ -102,6 +106,7 @@ private:
 
     // --- game location ---
     LocationDialog locationDialog;
+    std::optional<QStringList> knownGameFolders;
 
     // --- table ---
     ModTableModel* tableModel = nullptr;

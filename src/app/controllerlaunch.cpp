@@ -1,7 +1,7 @@
 #include "app/controller.h"
 
 #include "app/gamelaunch.h"
-#include "installation/gameinstallation.h"
+#include "installation/gamelayout.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
 #include "support/systemservices.h"
@@ -17,6 +17,7 @@
 namespace {
 
 const QString unrealPathKey = QStringLiteral("unrealPath");
+const QString startFailurePrefix = QStringLiteral("Could not start the game: ");
 
 QString storedBundlePath() {
     return UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString());
@@ -47,11 +48,17 @@ void Controller::launch() {
     if (row < 0 || row >= mods.size())
         return;
 
-    if (!QFileInfo::exists(GameInstallation::executablePath(storedBundlePath()))) {
+    std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());
+    if (!layout) {
         UserDefaults::standard().setObjectForKey(std::nullopt, unrealPathKey);
         setUnrealLocation();
         if (hasTerminated())
             return;
+        // A bundle chosen by name alone may still lack its executable: the start then fails and
+        // says why.
+        layout = recognizeGameLayout(storedBundlePath());
+        if (!layout)
+            layout = bundleLayout(storedBundlePath());
     }
 
     statusField->setText(QStringLiteral("Launching, please wait..."));
@@ -61,14 +68,16 @@ void Controller::launch() {
     launching = true;
 
     // The worker gets copies: widgets and the mod list belong to this thread.
-    LaunchRequest request{unshared(mods.at(row)), unshared(storedBundlePath()), launchPause,
+    LaunchRequest request{unshared(mods.at(row)),
+                          {unshared(layout->executable), unshared(layout->workingDirectory), {}},
+                          launchPause,
                           mainThread};
     detachNewThread(
         [this, request = std::move(request)]() mutable { launchThread(this, std::move(request)); });
 }
 
 void Controller::launchThread(Controller* controller, LaunchRequest request) {
-    const QString executable = GameInstallation::executablePath(request.bundlePath);
+    const QString& executable = request.game.executable;
     const std::shared_ptr<MainThreadQueue>& queue = request.mainThread;
 
     // Lives until the game has exited: destroying a running QProcess kills the game.
@@ -77,7 +86,7 @@ void Controller::launchThread(Controller* controller, LaunchRequest request) {
     // stored path would otherwise be looked up a second time below itself.
     game.setProgram(QFileInfo(executable).absoluteFilePath());
     game.setArguments(gameArgumentList(request.entry));
-    game.setWorkingDirectory(request.bundlePath);
+    game.setWorkingDirectory(request.game.workingDirectory);
     game.setProcessChannelMode(QProcess::ForwardedChannels);
     game.setInputChannelMode(QProcess::ForwardedInputChannel);
     game.start();
@@ -99,7 +108,7 @@ void Controller::launchFailed(const QString& executable, const QString& reason) 
     // Nothing was started, so nothing is hidden and nobody is welcomed back.
     stopIndicator();
     systemBeep();
-    statusField->setText(QStringLiteral(""));
+    statusField->setText(startFailurePrefix + reason);
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;
@@ -114,8 +123,11 @@ void Controller::utClosed() {
     window->makeKeyAndOrderFront(this);
     statusField->setText(QStringLiteral("Welcome back!"));
     // Not cancelled by anything, a new launch included.
-    performAfterDelay(statusField, 3000,
-                      [label = statusField] { label->setText(QStringLiteral("")); });
+    // A later launch's failure stays, though: it is what the player must read.
+    performAfterDelay(statusField, 3000, [label = statusField] {
+        if (!label->text().startsWith(startFailurePrefix))
+            label->setText(QStringLiteral(""));
+    });
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;

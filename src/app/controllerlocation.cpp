@@ -1,14 +1,14 @@
 #include "app/controller.h"
 
 #include "app/gamebundledialog.h"
-#include "installation/gameinstallation.h"
+#include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
 #include "support/systemservices.h"
 #include "support/textfile.h"
 #include "support/userdefaults.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 
@@ -16,29 +16,41 @@ const QString unrealPathKey = QStringLiteral("unrealPath");
 
 // A log line naming a game that has since been moved or deleted must not win over the user: it
 // would be stored again after every failed launch.
-std::optional<QString> gameNamedByLog(const std::optional<QString>& logText) {
+std::optional<QString> gameNamedByLog(const QString& logPath) {
+    const std::optional<QString> logText = stringWithContentsOfFile(logPath);
     if (!logText)
         return std::nullopt;
-    std::optional<QString> bundlePath = bundlePathFromGameLog(*logText);
-    if (!bundlePath || !QFileInfo::exists(GameInstallation::executablePath(*bundlePath)))
+    std::optional<QString> gamePath = gamePathFromGameLog(*logText);
+    if (!gamePath || !recognizeGameLayout(*gamePath))
         return std::nullopt;
-    return bundlePath;
+    return gamePath;
+}
+
+QStringList defaultGameFolders() {
+    // XDG_DATA_HOME counts only as an absolute path; QStandardPaths knows the fallback.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return wellKnownGameFolders(QDir::homePath(), dataHome);
 }
 
 } // namespace
 
 void Controller::setUnrealLocation() {
-    const std::optional<QString> logText =
-        stringWithContentsOfFile(GameInstallation::gameLogPath(QDir::homePath()));
-
     UserDefaults& defaults = UserDefaults::standard();
     // A stored path, even an empty one, is used as it stands; the launch checks it.
     if (defaults.objectForKey(unrealPathKey))
         return;
 
-    if (const std::optional<QString> fromLog = gameNamedByLog(logText)) {
-        defaults.setObjectForKey(*fromLog, unrealPathKey);
-        return;
+    for (const QString& logPath : gameLogPaths(QDir::homePath())) {
+        if (const std::optional<QString> fromLog = gameNamedByLog(logPath)) {
+            defaults.setObjectForKey(*fromLog, unrealPathKey);
+            return;
+        }
+    }
+    for (const QString& folder : knownGameFolders ? *knownGameFolders : defaultGameFolders()) {
+        if (recognizeGameLayout(folder)) {
+            defaults.setObjectForKey(folder, unrealPathKey);
+            return;
+        }
     }
 
     const std::optional<QString> chosen =
@@ -49,11 +61,14 @@ void Controller::setUnrealLocation() {
         terminate();
         return;
     }
-    defaults.setObjectForKey(*chosen, unrealPathKey);
+    // A bundle is stored as chosen; a System folder stands for the game folder above it.
+    const QString gamePath =
+        isGameBundlePath(*chosen) ? *chosen : gameFolderForChosenFolder(*chosen).value_or(*chosen);
+    defaults.setObjectForKey(gamePath, unrealPathKey);
 }
 
 bool Controller::panelIsValidFilename(const QString& path) {
-    if (isGameBundlePath(path))
+    if (isGameBundlePath(path) || gameFolderForChosenFolder(path))
         return true;
     systemBeep();
     return false;

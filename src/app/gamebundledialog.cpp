@@ -12,9 +12,10 @@ GameBundleDialog::GameBundleDialog(Validator validator, QWidget* parent)
     setWindowTitle(QStringLiteral("Select your copy of UT2k4"));
     setLabelText(QFileDialog::Accept, QStringLiteral("Select"));
     setAcceptMode(QFileDialog::AcceptOpen);
-    // The bundle is a folder; the filter names what to look for.
+    // Every copy of the game is a folder: a bundle, or a game folder with its System folders.
     setFileMode(QFileDialog::Directory);
-    setNameFilter(QStringLiteral("*.app"));
+    setNameFilters(
+        {QStringLiteral("Game folders (*)"), QStringLiteral("Application bundles (*.app)")});
     setDirectory(firstFolder());
     selectFile(QString(GameInstallation::bundleFileName));
 }
