@@ -1,4 +1,7 @@
 #include "catalogue/modsearch.h"
+#include "installation/gamelayout.h"
+#include "installation/gamelocation.h"
+#include "support/textfile.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -33,41 +36,44 @@ private slots:
             QSKIP("the sample installation generator is not built");
     }
 
+    void installationHoldsGameLogAndMods_data() {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("executable"); // below home
+        QTest::newRow("OldUnreal, the default") << ""
+                                                << ".local/share/OldUnreal/UT2004/System/UT2004";
+        QTest::newRow("3369") << "linux3369"
+                              << "Games/ut2004/System/ut2004-bin-linux-amd64";
+        QTest::newRow("bundle") << "bundle"
+                                << "Applications/Unreal Tournament 2004.app/Contents/MacOS/"
+                                   "Unreal Tournament 2004";
+    }
+    // The game the launcher finds from the sample's log is the sample's, with all its mods.
     void installationHoldsGameLogAndMods() {
+        QFETCH(QString, layout);
+        QFETCH(QString, executable);
         const QString game = work.filePath(QStringLiteral("game"));
         QFile gameFile(game);
         QVERIFY(gameFile.open(QIODevice::WriteOnly));
-        gameFile.write("#!/bin/sh\n");
-        gameFile.close();
-        QVERIFY(gameFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner));
+        QVERIFY(gameFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
 
         const QString out = work.filePath(QStringLiteral("sample"));
+        QStringList arguments{"--game", game, "--out", out};
+        if (!layout.isEmpty())
+            arguments << "--layout" << layout;
         // The second run replaces the first.
-        QVERIFY(run({"--game", game, "--out", out}));
-        QVERIFY(run({"--game", game, "--out", out}));
+        QVERIFY(run(arguments) && run(arguments));
 
-        const QString bundle =
-            out + QStringLiteral("/home/Applications/Unreal Tournament 2004.app");
-        QVERIFY(QFileInfo(bundle + QStringLiteral("/Contents/MacOS/Unreal Tournament 2004"))
-                    .isExecutable());
-        QVERIFY(QFileInfo(bundle + QStringLiteral("/System")).isDir());
-
-        QFile log(
-            out +
-            QStringLiteral(
-                "/home/Library/Application Support/Unreal Tournament 2004/System/UT2004.log"));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QString prefix = QStringLiteral("Init: Base directory: ");
-        QStringList baseLines;
-        for (const QString& line : QString::fromUtf8(log.readAll()).split(u'\n'))
-            if (line.startsWith(prefix))
-                baseLines.append(line.mid(prefix.size()).chopped(7));
-        QCOMPARE(baseLines.size(), 2);
-        QCOMPARE(baseLines.last(), QFileInfo(bundle).absoluteFilePath());
+        std::optional<QString> gamePath;
+        for (const QString& logPath : gameLogPaths(out + QStringLiteral("/home")))
+            if (const auto text = stringWithContentsOfFile(logPath); text && !gamePath)
+                gamePath = gamePathFromGameLog(*text);
+        QVERIFY(gamePath);
+        const std::optional<GameLayout> found = recognizeGameLayout(*gamePath);
+        QVERIFY(found && QFileInfo(found->executable).isExecutable());
+        QCOMPARE(QDir::cleanPath(found->executable), out + QStringLiteral("/home/") + executable);
 
         QStringList launchNames;
-        searchForModsInBasePath(bundle, [&](ModEntry entry) {
+        searchForModsInBasePath(gamePath, [&](ModEntry entry) {
             launchNames.append(entry.launchName.value_or(QString()));
         });
         launchNames.sort();

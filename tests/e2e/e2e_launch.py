@@ -20,9 +20,10 @@ import traceback
 
 TITLE = "Modgate"
 BASE_GAME = "Unreal Tournament 2004"
-LOG_RELATIVE = "Library/Application Support/Unreal Tournament 2004/System/UT2004.log"
-BUNDLE_RELATIVE = "Applications/Unreal Tournament 2004.app"
-EXECUTABLE_RELATIVE = "/Contents/MacOS/Unreal Tournament 2004"
+# The sample's default layout, the OldUnreal patch's on Linux, as ./run uses it.
+LOG_RELATIVE = ".ut2004/System/UT2004.log"
+BUNDLE_RELATIVE = ".local/share/OldUnreal/UT2004"
+EXECUTABLE_RELATIVE = "/System/UT2004"
 LOG_PREFIX = "Init: Base directory: "
 
 # The app's own timing, which the test checks with some slack for a loaded machine.
@@ -121,7 +122,8 @@ def bundle_path_from_log(log_path):
     chosen = [line for line in split_lines(text) if line.startswith(LOG_PREFIX)]
     if not chosen:
         raise Failure(f"the sample log {log_path} has no base-directory line")
-    return chosen[-1][len(LOG_PREFIX):][:-7]
+    # ".../UT2004/System/" names the game folder ".../UT2004/".
+    return chosen[-1][len(LOG_PREFIX):].rstrip("/").rsplit("/", 1)[0] + "/"
 
 
 # --- the X server, the app and its windows ------------------------------------------------------
@@ -475,8 +477,9 @@ def run(arguments, work):
         log(f"the game got {facts['arguments']!r} in {facts['workingDirectory']!r}")
         check(facts["arguments"] == expected_arguments,
               f"the game's arguments are exactly {expected_arguments!r}")
-        check(os.path.realpath(facts["workingDirectory"]) == os.path.realpath(expected_path),
-              "the game's working directory is the bundle")
+        check(os.path.realpath(facts["workingDirectory"]) ==
+              os.path.realpath(expected_path + "System"),
+              "the game's working directory is its System folder")
         check(game_pid != app.process.pid, "the game runs as its own process")
 
         # Still on the screen during the pause, then off it while the game runs.

@@ -1,7 +1,10 @@
 // Builds stand-ins for an installed copy of the game, so the launcher can be run and measured
 // without it:
 //   modgate-sample-installation --game <sample game binary> --out <dir>
-//     <dir>/home holds the game log and "Applications/Unreal Tournament 2004.app" with mods.
+//     [--layout oldunreal|linux3369|bundle]
+//     <dir>/home holds the game log and a copy of the game with mods, laid out as the OldUnreal
+//     patch installs it on Linux (the default), as the original Linux client does, or as the
+//     classic application bundle "Applications/Unreal Tournament 2004.app".
 //   modgate-sample-installation --tree <dir> --entries N --mods M
 //     <dir> becomes a large, deterministic tree of N entries holding M mods, plus decoys.
 // Both replace what an earlier run made, and refuse to touch a folder they did not make.
@@ -13,7 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
+#include <QSysInfo>
 #include <QTextStream>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -79,36 +84,54 @@ QByteArray withCrLf(QByteArray text) {
 
 // --- the sample installation ---
 
-QByteArray gameLog(const QString& bundlePath) {
-    // The last base-directory line is the one that counts; the first is from an older copy. Less
-    // its last 7 characters ("/System") each names a bundle exactly.
-    const QString log =
-        QStringLiteral("Log: Log file open, 12/06/26 21:14:02\n"
-                       "Init: Name subsystem initialized\n"
-                       "Init: Detected: Mac OS X 10.4.11\n"
-                       "Init: Version: 3369 (128.29)\n"
-                       "Init: Compiled: Nov 10 2005 17:52:39\n"
-                       "Init: Command line: \n"
-                       "Init: Base directory: /Volumes/Old Games/%1/System\n"
-                       "Init: Character set: Unicode\n"
-                       "Log: Purging garbage\n"
-                       "Exit: Exiting.\n"
-                       "Log: Log file closed, 12/06/26 21:40:57\n"
-                       "Log: Log file open, 12/06/26 22:03:11\n"
-                       "Init: Name subsystem initialized\n"
-                       "Init: Detected: Mac OS X 10.4.11\n"
-                       "Init: Version: 3369 (128.29)\n"
-                       "Init: Command line: -mod=ExampleMod\n"
-                       "Init: Base directory: %2/System\n"
-                       "Init: Character set: Unicode\n"
-                       "Init: Computer: iMac\n"
-                       "Init: User: player\n"
-                       "Init: Memory total: Physical=1024.0M Pagefile=0.0M Virtual=4095.9M\n"
-                       "Log: Loading: Package Engine\n"
-                       "Log: Loading: Package Core\n"
-                       "Exit: Exiting.\n"
-                       "Log: Log file closed, 12/06/26 22:31:45\n")
-            .arg(bundleName, bundlePath);
+// The copies of the game players have: the classic bundle, the OldUnreal patch's Linux folder
+// and the original Linux client's.
+struct SampleLayout {
+    QString name;
+    QString gameFolder;   // below home
+    QString executable;   // below the game folder
+    QString logPath;      // below home
+    QString systemFolder; // as the log's base-directory line names it, below the game folder
+};
+
+QList<SampleLayout> sampleLayouts() {
+    const QString oldUnrealSystem = QSysInfo::currentCpuArchitecture() == u"arm64"
+                                        ? QStringLiteral("SystemARM64")
+                                        : QStringLiteral("System");
+    const QString linuxLog = QStringLiteral(".ut2004/System/UT2004.log");
+    return {
+        {QStringLiteral("bundle"), QStringLiteral("Applications/") + bundleName,
+         QStringLiteral("Contents/MacOS/Unreal Tournament 2004"),
+         QStringLiteral("Library/Application Support/Unreal Tournament 2004/System/UT2004.log"),
+         QStringLiteral("System")},
+        {QStringLiteral("oldunreal"), QStringLiteral(".local/share/OldUnreal/UT2004"),
+         oldUnrealSystem + QStringLiteral("/UT2004"), linuxLog, oldUnrealSystem + u'/'},
+        {QStringLiteral("linux3369"), QStringLiteral("Games/ut2004"),
+         QStringLiteral("System/ut2004-bin-linux-amd64"), linuxLog, QStringLiteral("System/")},
+    };
+}
+
+QByteArray gameLog(const QString& gamePath, const QString& systemFolder) {
+    // The last base-directory line is the one that counts; the first is from an older copy.
+    const QString log = QStringLiteral("Log: Log file open, 12/06/26 21:14:02\n"
+                                       "Init: Name subsystem initialized\n"
+                                       "Init: Version: 3369 (128.29)\n"
+                                       "Init: Command line: \n"
+                                       "Init: Base directory: /Volumes/Old Games/%1/System\n"
+                                       "Init: Character set: Unicode\n"
+                                       "Exit: Exiting.\n"
+                                       "Log: Log file closed, 12/06/26 21:40:57\n"
+                                       "Log: Log file open, 12/06/26 22:03:11\n"
+                                       "Init: Name subsystem initialized\n"
+                                       "Init: Version: 3374 (128.29)\n"
+                                       "Init: Command line: -mod=ExampleMod\n"
+                                       "Init: Base directory: %2/%3\n"
+                                       "Init: Character set: Unicode\n"
+                                       "Init: Computer: player-pc\n"
+                                       "Log: Loading: Package Engine\n"
+                                       "Exit: Exiting.\n"
+                                       "Log: Log file closed, 12/06/26 22:31:45\n")
+                            .arg(bundleName, gamePath, systemFolder);
     return log.toUtf8();
 }
 
@@ -164,20 +187,23 @@ QList<SampleManifest> sampleManifests() {
     };
 }
 
-void makeSampleInstallation(const QString& gamePath, const QString& out) {
+void makeSampleInstallation(const QString& gamePath, const QString& out,
+                            const QString& layoutName) {
     const QFileInfo game(gamePath);
     if (!game.isFile())
         fail(QStringLiteral("no sample game at %1").arg(gamePath));
+    const QList<SampleLayout> layouts = sampleLayouts();
+    const auto layout = std::find_if(layouts.begin(), layouts.end(),
+                                     [&](const SampleLayout& l) { return l.name == layoutName; });
+    if (layout == layouts.end())
+        fail(QStringLiteral("unknown layout %1").arg(layoutName));
 
     const QString home = QDir::cleanPath(QDir(out).absoluteFilePath(QStringLiteral("home")));
     startAfresh(home, homeMarker);
-    const QString bundle = home + QStringLiteral("/Applications/") + bundleName;
+    const QString folder = home + u'/' + layout->gameFolder;
+    writeFile(home + u'/' + layout->logPath, gameLog(folder, layout->systemFolder));
 
-    writeFile(home + QStringLiteral(
-                         "/Library/Application Support/Unreal Tournament 2004/System/UT2004.log"),
-              gameLog(bundle));
-
-    const QString executable = bundle + QStringLiteral("/Contents/MacOS/Unreal Tournament 2004");
+    const QString executable = folder + u'/' + layout->executable;
     QDir().mkpath(QFileInfo(executable).path());
     if (!QFile::copy(game.absoluteFilePath(), executable))
         fail(QStringLiteral("cannot copy the sample game to %1").arg(executable));
@@ -185,25 +211,27 @@ void makeSampleInstallation(const QString& gamePath, const QString& out) {
                                           QFileDevice::ExeUser | QFileDevice::ExeGroup |
                                           QFileDevice::ExeOther);
 
-    writeFile(bundle + QStringLiteral("/Contents/Info.plist"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-              "<key>CFBundleExecutable</key><string>Unreal Tournament 2004</string>"
-              "</dict></plist>\n");
-    writeFile(bundle + QStringLiteral("/System/UT2004.ini"),
+    if (layout->name == u"bundle")
+        writeFile(folder + QStringLiteral("/Contents/Info.plist"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                  "<key>CFBundleExecutable</key><string>Unreal Tournament 2004</string>"
+                  "</dict></plist>\n");
+    writeFile(folder + QStringLiteral("/System/UT2004.ini"),
               "[Engine.Engine]\nRenderDevice=OpenGLDrv.OpenGLRenderDevice\n");
-    writeFile(bundle + QStringLiteral("/System/Core.u"), QByteArray(64, '\0'));
-    writeFile(bundle + QStringLiteral("/Maps/DM-Rankin.ut2"), QByteArray(64, '\0'));
+    writeFile(folder + QStringLiteral("/System/Core.u"), QByteArray(64, '\0'));
+    writeFile(folder + QStringLiteral("/Maps/DM-Rankin.ut2"), QByteArray(64, '\0'));
 
     for (const SampleManifest& manifest : sampleManifests()) {
-        const QString path = bundle + u'/' + QString::fromUtf8(manifest.path);
+        const QString path = folder + u'/' + QString::fromUtf8(manifest.path);
         writeFile(path, manifest.bytes);
         // Every mod carries some content of its own beside its manifest.
         const QString mod = QString::fromUtf8(manifest.path).section(u'/', 0, 0);
-        writeFile(bundle + u'/' + mod + QStringLiteral("/System/") + mod + QStringLiteral(".u"),
+        writeFile(folder + u'/' + mod + QStringLiteral("/System/") + mod + QStringLiteral(".u"),
                   QByteArray(32, '\0'));
     }
 
-    QTextStream(stdout) << "home: " << home << "\nbundle: " << bundle << Qt::endl;
+    QTextStream(stdout) << "home: " << home << "\ngame: " << folder
+                        << "\nexecutable: " << executable << Qt::endl;
 }
 
 // --- the synthetic tree ---
@@ -355,7 +383,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption modsOption(QStringLiteral("mods"),
                                         QStringLiteral("Mods in the synthetic tree."),
                                         QStringLiteral("M"), QStringLiteral("100"));
-    parser.addOptions({gameOption, outOption, treeOption, entriesOption, modsOption});
+    const QCommandLineOption layoutOption(QStringLiteral("layout"),
+                                          QStringLiteral("oldunreal, linux3369 or bundle."),
+                                          QStringLiteral("name"), QStringLiteral("oldunreal"));
+    parser.addOptions({gameOption, outOption, layoutOption, treeOption, entriesOption, modsOption});
     parser.process(application);
 
     if (parser.isSet(treeOption)) {
@@ -370,6 +401,7 @@ int main(int argc, char** argv) {
     }
     if (!parser.isSet(gameOption) || !parser.isSet(outOption))
         parser.showHelp(EXIT_FAILURE);
-    makeSampleInstallation(parser.value(gameOption), parser.value(outOption));
+    makeSampleInstallation(parser.value(gameOption), parser.value(outOption),
+                           parser.value(layoutOption));
     return EXIT_SUCCESS;
 }
