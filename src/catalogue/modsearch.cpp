@@ -58,6 +58,9 @@ void searchForModsInBasePath(const std::optional<QString>& path,
     // One "/" is added even after a trailing one; it also makes a linked bundle walk as its target.
     const QByteArray searchBase = QFile::encodeName(*path + u'/');
     const std::optional<QByteArray> gameFolder = resolvedFolder(searchBase);
+    // An empty stored path would name the root folder: the whole disk is nobody's game.
+    if (gameFolder == QByteArray("/"))
+        return;
     const auto followLink = [&gameFolder](const QByteArray& linkPath) {
         const std::optional<QByteArray> target = resolvedFolder(linkPath);
         return gameFolder && target && isLinkedModFolder(*target, *gameFolder);
