@@ -29,7 +29,7 @@ std::optional<QString> gameNamedByLog(const std::optional<QString>& logText) {
 
 void Controller::setUnrealLocation() {
     const std::optional<QString> logText =
-        stringWithContentsOfFile(GameInstallation::gameLogPath(QDir::homePath()));
+        stringWithContentsOfFile(GameInstallation::gameLogPath(QDir::homePath()), maxGameLogBytes);
 
     UserDefaults& defaults = UserDefaults::standard();
     // A stored path, even an empty one, is used as it stands; the launch checks it.

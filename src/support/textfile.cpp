@@ -99,38 +99,60 @@ QString decodeText(const QByteArray& bytes) {
     return fromWindows1252(view);
 }
 
-std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath) {
-    if (nativePath.isEmpty() || nativePath.contains('\0'))
+namespace {
+
+// Reads to the end, or absent once more than maxBytes came or reading failed. The stat size only
+// sizes the first buffer: a file may grow while it is read, so the limit is kept by what arrives,
+// and the buffer never outgrows maxBytes + 1 (the one byte that tells a file too large).
+std::optional<QByteArray> readAtMost(int fd, qsizetype sizeHint, qsizetype maxBytes) {
+    const qsizetype limit = maxBytes + 1;
+    qsizetype capacity = qBound(qsizetype(0), sizeHint, maxBytes) + 1;
+    QByteArray bytes;
+    // reserve() allocates exactly; resize() alone would round up to a power of two.
+    bytes.reserve(capacity);
+    bytes.resize(capacity);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == capacity) {
+            if (capacity == limit)
+                return std::nullopt;
+            capacity = qMin(qMax(2 * capacity, qsizetype(65536)), limit);
+            bytes.reserve(capacity);
+            bytes.resize(capacity);
+        }
+        const ssize_t got = ::read(fd, bytes.data() + used, size_t(capacity - used));
+        if (got > 0)
+            used += got;
+        else if (got == 0)
+            break;
+        else if (errno != EINTR)
+            return std::nullopt;
+    }
+    bytes.truncate(used);
+    return bytes;
+}
+
+} // namespace
+
+std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath,
+                                                      qsizetype maxBytes) {
+    if (nativePath.isEmpty() || nativePath.contains('\0') || maxBytes < 0)
         return std::nullopt;
     // O_NONBLOCK so that a stray FIFO cannot hold the caller at open().
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    std::optional<QString> text;
+    std::optional<QByteArray> bytes;
     struct stat info {};
     // Only regular files: a folder has no text, and a FIFO or a device may never end.
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        QByteArray bytes;
-        char buffer[65536];
-        bool failed = false;
-        for (;;) {
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got > 0) {
-                bytes.append(buffer, got);
-            } else if (got == 0) {
-                break;
-            } else if (errno != EINTR) {
-                failed = true;
-                break;
-            }
-        }
-        if (!failed)
-            text = decodeText(bytes);
-    }
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        bytes = readAtMost(fd, qsizetype(info.st_size), maxBytes);
     ::close(fd);
-    return text;
+    if (!bytes)
+        return std::nullopt;
+    return decodeText(*bytes);
 }
 
-std::optional<QString> stringWithContentsOfFile(const QString& path) {
-    return stringWithContentsOfNativePath(QFile::encodeName(path));
+std::optional<QString> stringWithContentsOfFile(const QString& path, qsizetype maxBytes) {
+    return stringWithContentsOfNativePath(QFile::encodeName(path), maxBytes);
 }
