@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using OptionalString = std::optional<QString>;
+
 namespace {
 
 bool buildTree(const QString& base, const QStringList& layout) {
@@ -100,6 +102,26 @@ private slots:
         // Every manifest here is empty, a link to nothing or a folder: launchName alone.
         for (const ModEntry& entry : found)
             QVERIFY(!entry.name && !entry.command && !entry.url);
+    }
+
+    void manifestSizeLimit_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<OptionalString>("name");
+        QTest::newRow("1 MiB, read") << qint64(1 << 20) << OptionalString("Big");
+        QTest::newRow("1 MiB and a byte, unreadable") << qint64(1 << 20) + 1 << OptionalString();
+    }
+    void manifestSizeLimit() {
+        QFETCH(qint64, size);
+        QFETCH(OptionalString, name);
+        QTemporaryDir base;
+        QFile manifest(base.filePath("Big/ut2k4mod.ini"));
+        // The rest is a hole of NUL bytes: cheap to make, valid text.
+        QVERIFY(QDir(base.path()).mkdir("Big") && manifest.open(QIODevice::WriteOnly) &&
+                manifest.write("ModTitle=Big\n") == 13 && manifest.resize(size));
+        const QList<ModEntry> found = search(base.path());
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().launchName, QStringLiteral("Big"));
+        QCOMPARE(found.first().name, name);
     }
 
     void absentPathReportsNothing() { QVERIFY(search(std::nullopt).isEmpty()); }

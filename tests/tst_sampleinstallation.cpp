@@ -65,7 +65,8 @@ private slots:
 
         std::optional<QString> gamePath;
         for (const QString& logPath : gameLogPaths(out + QStringLiteral("/home")))
-            if (const auto text = stringWithContentsOfFile(logPath); text && !gamePath)
+            if (const auto text = stringWithContentsOfFile(logPath, maxGameLogBytes);
+                text && !gamePath)
                 gamePath = gamePathFromGameLog(*text);
         QVERIFY(gamePath);
         const std::optional<GameLayout> found = recognizeGameLayout(*gamePath);

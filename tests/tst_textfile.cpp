@@ -2,6 +2,7 @@
 #include "support/textlines.h"
 #include "testmain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -79,31 +80,40 @@ void TestTextFile::splitting() {
 
 void TestTextFile::reading_data() {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<qsizetype>("maxBytes");
     QTest::addColumn<Text>("expected");
     QVERIFY(dir.isValid());
     const QByteArray root = QFile::encodeName(dir.path()) + '/';
     QVERIFY(writeFile(root + "Ünï näme.ini", "M=\xFF\r\n") && writeFile(root + "empty.ini", ""));
     QVERIFY(::mkdir(root + "folder.ini", 0755) == 0 && ::mkfifo(root + "fifo.ini", 0644) == 0);
-    QTest::newRow("regular file") << "Ünï näme.ini" << Text(QStringLiteral("M=ÿ\r\n"));
-    QTest::newRow("empty file") << "empty.ini" << Text(QString());
-    QTest::newRow("missing") << "missing.ini" << Text();
-    QTest::newRow("folder") << "folder.ini" << Text();
-    QTest::newRow("FIFO, never waited on") << "fifo.ini" << Text();
+    const qsizetype any = 1 << 20;
+    QTest::newRow("regular file") << "Ünï näme.ini" << any << Text(QStringLiteral("M=ÿ\r\n"));
+    QTest::newRow("empty file") << "empty.ini" << any << Text(QString());
+    QTest::newRow("missing") << "missing.ini" << any << Text();
+    QTest::newRow("folder") << "folder.ini" << any << Text();
+    QTest::newRow("FIFO, never waited on") << "fifo.ini" << any << Text();
+    // A file whose stated size is 0 is read past that, and the limit is still kept.
+    QFile version("/proc/version");
+    QVERIFY(version.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(version.readAll());
+    QTest::newRow("stated size 0") << "/proc/version" << any << Text(text);
+    QTest::newRow("stated size 0, over the limit") << "/proc/version" << qsizetype(8) << Text();
 }
 
 void TestTextFile::reading() {
     QFETCH(QString, name);
+    QFETCH(qsizetype, maxBytes);
     QFETCH(Text, expected);
-    const QString path = dir.filePath(name);
-    QCOMPARE(stringWithContentsOfFile(path), expected);
-    QCOMPARE(stringWithContentsOfNativePath(QFile::encodeName(path)), expected);
+    const QString path = QDir(dir.path()).filePath(name);
+    QCOMPARE(stringWithContentsOfFile(path, maxBytes), expected);
+    QCOMPARE(stringWithContentsOfNativePath(QFile::encodeName(path), maxBytes), expected);
 }
 
 // A name whose bytes are not UTF-8 has no faithful QString form; the native variant still reads it.
 void TestTextFile::readingNativePathThatIsNotUtf8() {
     const QByteArray path = QFile::encodeName(dir.path()) + "/Caf\xE9.ini";
     QVERIFY(writeFile(path, "M=Caf\xE9"));
-    const Text text = stringWithContentsOfNativePath(path);
+    const Text text = stringWithContentsOfNativePath(path, 100);
     QCOMPARE(::unlink(path.constData()), 0); // Qt could not remove this name with the folder
     QCOMPARE(text, Text(QStringLiteral("M=Café")));
 }

@@ -169,6 +169,23 @@ private slots:
         QFile::remove(linuxLogPath);
     }
 
+    void logSizeLimit_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("dialogs");
+        QTest::newRow("64 MiB, read") << qint64(64) * 1024 * 1024 << 0;
+        QTest::newRow("64 MiB and a byte, unreadable") << qint64(64) * 1024 * 1024 + 1 << 1;
+    }
+    void logSizeLimit() {
+        QFETCH(qint64, size);
+        QFETCH(int, dialogs);
+        QVERIFY(makeGame(game));
+        // The rest is a hole of NUL bytes: cheap to make, valid text.
+        QVERIFY(writeFile(gameLogPath(), *fill(logNaming(game))) &&
+                QFile::resize(gameLogPath(), size));
+        Launcher launcher;
+        QCOMPARE(locate(launcher.controller(), fill(chosenGame)), dialogs);
+    }
+
     // What a launch does when it finds the executable missing: remove the path, locate again.
     void pathRemovedByLaunchFoundAgain() {
         QVERIFY(makeGame(game));

@@ -17,7 +17,7 @@ const QString unrealPathKey = QStringLiteral("unrealPath");
 // A log line naming a game that has since been moved or deleted must not win over the user: it
 // would be stored again after every failed launch.
 std::optional<QString> gameNamedByLog(const QString& logPath) {
-    const std::optional<QString> logText = stringWithContentsOfFile(logPath);
+    const std::optional<QString> logText = stringWithContentsOfFile(logPath, maxGameLogBytes);
     if (!logText)
         return std::nullopt;
     std::optional<QString> gamePath = gamePathFromGameLog(*logText);

@@ -12,6 +12,9 @@
 namespace {
 
 const QLatin1StringView manifestName("ut2k4mod.ini");
+// Real manifests hold a few lines; a file this large is no manifest and counts as unreadable, so
+// a huge file under that name cannot exhaust memory.
+constexpr qsizetype maxManifestBytes = qsizetype(1) << 20;
 
 // The last path component, lowercased, equals the manifest name. Nearly every name is ASCII and
 // can only match with exactly twelve bytes; other names are decoded first, since a non-ASCII
@@ -72,7 +75,7 @@ void searchForModsInBasePath(const std::optional<QString>& path,
                 return;
             // Read through the walk's own bytes, so a folder with an odd name still yields its mod.
             const std::optional<QString> text =
-                stringWithContentsOfNativePath(entry.path.toByteArray());
+                stringWithContentsOfNativePath(entry.path.toByteArray(), maxManifestBytes);
             modFound(
                 modEntryFromManifest(text, QFile::decodeName(entry.relativePath.toByteArray())));
         },

@@ -4,6 +4,10 @@
 #include <QStringList>
 #include <optional>
 
+// A larger game log counts as unreadable: the base-directory line is near its top, and reading
+// must not grow without bound.
+inline constexpr qsizetype maxGameLogBytes = qsizetype(64) << 20;
+
 // The game folder named by the last base-directory line of a game log's text, or absent. The
 // line names the game's System folder: a last component that begins with "System" and ends in a
 // separator is removed, the separator before it kept; any other text loses its last 7 characters.

@@ -8,7 +8,9 @@
 // dropped; otherwise UTF-8 when the bytes are valid UTF-8, else Windows-1252.
 QString decodeText(const QByteArray& bytes);
 
-// The whole file as text; absent when it cannot be read (missing, unreadable, a folder).
-std::optional<QString> stringWithContentsOfFile(const QString& path);
+// The whole file as text; absent when it cannot be read (missing, unreadable, a folder) or holds
+// more than maxBytes bytes. No more than maxBytes + 1 bytes are ever read into memory.
+std::optional<QString> stringWithContentsOfFile(const QString& path, qsizetype maxBytes);
 // The same, for a path given as the file system's own bytes.
-std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath);
+std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath,
+                                                      qsizetype maxBytes);
