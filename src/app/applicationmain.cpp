@@ -10,7 +10,7 @@ void configureApplication() {
     QApplication::setOrganizationName(QStringLiteral("Modgate"));
     QApplication::setApplicationName(QStringLiteral("Modgate"));
     QApplication::setApplicationDisplayName(QStringLiteral("Modgate"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("modgate"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.modgate.Modgate"));
     // The window leaves the screen while the game runs; that must not end the application.
     QApplication::setQuitOnLastWindowClosed(false);
 }

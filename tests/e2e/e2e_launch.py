@@ -3,7 +3,7 @@
 through the accessibility bus (AT-SPI).
 
 Run inside its own D-Bus session (dbus-run-session), which the wrapper script arranges:
-    e2e_launch.py --modgate BIN --sample-game BIN --sample-installation BIN
+    e2e_launch.py --modgate BIN --sample-game BIN --sample-installation BIN [--first-rows]
 """
 
 import argparse
@@ -329,14 +329,70 @@ def read_settings(config_home):
     return value
 
 
-# --- the test ------------------------------------------------------------------------------------
-
-
-def run(arguments, work):
+def make_sample(arguments, work):
+    """The sample installation; returns its home folder."""
     sample = os.path.join(work, "sample")
     subprocess.run([arguments.sample_installation, "--game", arguments.sample_game,
                     "--out", sample], check=True, stdout=subprocess.DEVNULL)
-    home = os.path.join(sample, "home")
+    return os.path.join(sample, "home")
+
+
+def start_session(work, home):
+    """A private X server and the environment modgate runs in there, its accessibility bridge on."""
+    xvfb, display = start_xvfb(work)
+    log(f"Xvfb on display {display}")
+    runtime = os.path.join(work, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    env = dict(os.environ)
+    for variable in ("SESSION_MANAGER", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME",
+                     "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "XAUTHORITY"):
+        env.pop(variable, None)
+    env.update({
+        "DISPLAY": display,
+        "HOME": home,
+        "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+        "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+        "XDG_RUNTIME_DIR": runtime,
+        "QT_QPA_PLATFORM": "xcb",
+        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+        "QT_ACCESSIBILITY": "1",
+    })
+    # The test's own side of the accessibility bus needs the same display.
+    os.environ["DISPLAY"] = display
+    os.environ["XDG_RUNTIME_DIR"] = runtime
+    return xvfb, env
+
+
+def stop_xvfb(xvfb):
+    xvfb.terminate()
+    try:
+        xvfb.wait(10)
+    except subprocess.TimeoutExpired:
+        xvfb.kill()
+
+
+# --- the tests -----------------------------------------------------------------------------------
+
+
+def first_rows(arguments, work):
+    """Only starts modgate on the sample until the search has put mods in the table, then quits:
+    enough to show that a packaged binary runs."""
+    xvfb, env = start_session(work, make_sample(arguments, work))
+    import pyatspi
+    app = App(pyatspi, arguments.modgate, env, work, "modgate")
+    try:
+        app.find_accessibles()
+        rows = wait_until("mods in the table", lambda: app.rows()[1:], 60, 0.1,
+                          describe=app.describe)
+        check(True, f"the table lists mods: {rows}")
+        check(app.quit() == 0, "Ctrl+Q ends modgate with exit status 0")
+    finally:
+        app.kill()
+        stop_xvfb(xvfb)
+
+
+def run(arguments, work):
+    home = make_sample(arguments, work)
     bundle = os.path.join(home, BUNDLE_RELATIVE)
     game_log = os.path.join(home, LOG_RELATIVE)
     check(os.path.isfile(game_log) and os.path.isdir(bundle),
@@ -358,30 +414,11 @@ def run(arguments, work):
     expected_arguments = [cleaned_command(launch_entry["command"]),
                           "-mod=" + launch_entry["launchName"]]
 
-    xvfb, display = start_xvfb(work)
-    log(f"Xvfb on display {display}")
+    xvfb, env = start_session(work, home)
     record = os.path.join(work, "game-record.json")
-    config_home = os.path.join(home, ".config")
-    runtime = os.path.join(work, "runtime")
-    os.makedirs(runtime, mode=0o700)
-    env = dict(os.environ)
-    for variable in ("SESSION_MANAGER", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME",
-                     "QT_STYLE_OVERRIDE", "QT_SCALE_FACTOR", "XAUTHORITY"):
-        env.pop(variable, None)
-    env.update({
-        "DISPLAY": display,
-        "HOME": home,
-        "XDG_CONFIG_HOME": config_home,
-        "XDG_RUNTIME_DIR": runtime,
-        "QT_QPA_PLATFORM": "xcb",
-        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-        "QT_ACCESSIBILITY": "1",
-        "MODGATE_SAMPLE_GAME_RECORD": record,
-        "MODGATE_SAMPLE_GAME_QUIT_AFTER_MS": str(GAME_LIFETIME_MS),
-    })
-    # The test's own side of the accessibility bus needs the same display.
-    os.environ["DISPLAY"] = display
-    os.environ["XDG_RUNTIME_DIR"] = runtime
+    config_home = env["XDG_CONFIG_HOME"]
+    env.update({"MODGATE_SAMPLE_GAME_RECORD": record,
+                "MODGATE_SAMPLE_GAME_QUIT_AFTER_MS": str(GAME_LIFETIME_MS)})
     import pyatspi
     from gi.repository import GLib
 
@@ -545,11 +582,7 @@ def run(arguments, work):
             app.kill()
         if game_pid and process_alive(game_pid):
             os.kill(game_pid, signal.SIGKILL)
-        xvfb.terminate()
-        try:
-            xvfb.wait(10)
-        except subprocess.TimeoutExpired:
-            xvfb.kill()
+        stop_xvfb(xvfb)
 
 
 def main():
@@ -557,13 +590,15 @@ def main():
     parser.add_argument("--modgate", required=True)
     parser.add_argument("--sample-game", required=True)
     parser.add_argument("--sample-installation", required=True)
+    parser.add_argument("--first-rows", action="store_true",
+                        help="only wait for mods in the table, then quit")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     arguments = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="modgate-e2e-")
     ok = False
     try:
-        run(arguments, work)
+        (first_rows if arguments.first_rows else run)(arguments, work)
         ok = True
     except Failure as failure:
         log(f"FAIL: {failure}")
