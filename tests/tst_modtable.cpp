@@ -92,6 +92,7 @@ const QList<ModEntry> threeMods = {mod(u"Alpha"_s, u"https://alpha.example.org/"
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(ModEntry)
 
 class TestModTable : public QObject {
     Q_OBJECT
@@ -242,6 +243,43 @@ private slots:
         }
         QCOMPARE(w.controller.mods, before);
         QCOMPARE(w.model.data(w.model.index(1, w.name)), u"Beta"_s);
+    }
+
+    void nameCell_data() {
+        QTest::addColumn<ModEntry>("entry");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("folderName");
+        QTest::addColumn<QString>("toolTip");
+        const auto entry = [](std::optional<QString> name, std::optional<QString> command,
+                              std::optional<QString> folder) {
+            return ModEntry{std::move(name), std::move(command), std::nullopt, std::move(folder)};
+        };
+        QTest::newRow("title") << entry(u"Frag.Ops"_s, u"-training"_s, u"FragOps"_s)
+                               << u"Frag.Ops"_s << false << u"-training -mod=FragOps"_s;
+        QTest::newRow("no title") << entry(std::nullopt, std::nullopt, u"Leftovers"_s)
+                                  << u"Leftovers"_s << true << u"-mod=Leftovers"_s;
+        QTest::newRow("empty title") << entry(u""_s, std::nullopt, u"Leftovers"_s) << u"Leftovers"_s
+                                     << true << u"-mod=Leftovers"_s;
+        QTest::newRow("plain game") << entry(u"Unreal Tournament 2004"_s, u""_s, std::nullopt)
+                                    << u"Unreal Tournament 2004"_s << false << QString();
+    }
+
+    // The folder's name stands in for a missing title, in italics and the disabled text colour;
+    // the data-source answer stays the title.
+    void nameCell() {
+        QFETCH(ModEntry, entry);
+        QFETCH(QString, shown);
+        QFETCH(bool, folderName);
+        QFETCH(QString, toolTip);
+        Window w({entry});
+        const QModelIndex cell = w.model.index(0, w.name);
+        QCOMPARE(cell.data().toString(), shown);
+        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().italic(), folderName);
+        QCOMPARE(cell.data(Qt::ForegroundRole),
+                 folderName ? QVariant(w.table.palette().brush(QPalette::Disabled, QPalette::Text))
+                            : QVariant());
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), toolTip);
+        QCOMPARE(w.controller.tableViewObjectValueForTableColumn(u"name", 0), entry.name);
     }
 
     // Each way of changing the selection, unlocked (it works) and locked (refused; a click on a

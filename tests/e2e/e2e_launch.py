@@ -344,7 +344,9 @@ def run(arguments, work):
           "the game log names the bundle, and the sample game is its executable")
 
     manifests = manifests_in_walk_order(bundle)
-    expected_rows = [BASE_GAME] + [entry.get("name", "") for entry in manifests]
+    # A mod without a title goes by its folder's name.
+    expected_rows = [BASE_GAME] + [entry.get("name") or entry["launchName"]
+                                   for entry in manifests]
     log(f"{len(manifests)} manifests in walk order: {[m['relative'] for m in manifests]}")
     with_command = [(row, entry) for row, entry in enumerate(manifests, start=1)
                     if cleaned_command(entry.get("command", ""))]
