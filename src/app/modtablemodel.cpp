@@ -2,6 +2,7 @@
 
 #include "app/controller.h"
 #include "app/gamelaunch.h"
+#include "app/weblink.h"
 
 #include <QFont>
 #include <QTableView>
@@ -77,6 +78,10 @@ QVariant ModTableModel::linkData(const std::optional<QString>& url, int role) co
     // The column draws a button, not text.
     case Qt::ToolTipRole:
         return url ? QVariant(*url) : QVariant();
+    case Qt::AccessibleTextRole:
+        return showsLinkButton(url) ? QVariant(tr("Web page")) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+        return showsLinkButton(url) ? QVariant(*url) : QVariant();
     default:
         return {};
     }

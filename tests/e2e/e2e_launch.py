@@ -454,6 +454,16 @@ def run(arguments, work):
             raise Failure(f"rows after the search\n  got      {rows}\n  expected {expected_rows}")
         check(True, f"{len(rows)} rows, row 0 the base game, then the mods in walk order")
         check(not app.launch_enabled(), "Launch is disabled while no row is selected")
+        # A screen reader can open a mod's page: the link cell is a button it can press.
+        link_row, link_entry = next((row, entry) for row, entry in enumerate(manifests, start=1)
+                                    if len(entry.get("url", "")) > 4)
+        link = app.table.queryTable().getAccessibleAt(link_row, 1)
+        actions = link.queryAction()
+        names = [actions.getName(index) for index in range(actions.nActions)]
+        check(link.name == "Web page" and link.description == link_entry["url"]
+              and "Press" in names,
+              f"row {link_row}'s link cell is a \"Web page\" button for {link.description!r} "
+              f"with the actions {names}")
         check(read_settings(config_home) == expected_path,
               f"unrealPath stored from the game log: {expected_path}")
 
