@@ -33,35 +33,47 @@ void GameLaunchTest::argumentList_data() {
     QTest::addColumn<Text>("command");
     QTest::addColumn<Text>("launchName");
     QTest::addColumn<QStringList>("expected");
+    // As the name cell's tooltip shows it.
+    QTest::addColumn<QString>("line");
 
-    QTest::newRow("base game: one empty argument") << Text(u""_s) << absent << QStringList{u""_s};
+    QTest::newRow("base game: one empty argument")
+        << Text(u""_s) << absent << QStringList{u""_s} << u""_s;
     QTest::newRow("leading spaces dropped")
-        << Text(u"  -x"_s) << Text(u"ModA"_s) << QStringList{u"-x"_s, u"-mod=ModA"_s};
+        << Text(u"  -x"_s) << Text(u"ModA"_s) << QStringList{u"-x"_s, u"-mod=ModA"_s}
+        << u"-x -mod=ModA"_s;
     QTest::newRow("spaces inside: still one argument")
-        << Text(u"-x -y"_s) << Text(u"ModA"_s) << QStringList{u"-x -y"_s, u"-mod=ModA"_s};
-    QTest::newRow("absent command") << absent << Text(u"ModA"_s) << QStringList{u"-mod=ModA"_s};
+        << Text(u"-x -y"_s) << Text(u"ModA"_s) << QStringList{u"-x -y"_s, u"-mod=ModA"_s}
+        << u"-x -y -mod=ModA"_s;
+    QTest::newRow("absent command")
+        << absent << Text(u"ModA"_s) << QStringList{u"-mod=ModA"_s} << u"-mod=ModA"_s;
     QTest::newRow("command of spaces only")
-        << Text(u"   "_s) << Text(u"ModA"_s) << QStringList{u"-mod=ModA"_s};
+        << Text(u"   "_s) << Text(u"ModA"_s) << QStringList{u"-mod=ModA"_s} << u"-mod=ModA"_s;
     QTest::newRow("CR LF removed, not turned into a space")
-        << Text(u"-x\r\n-y"_s) << Text(u"ModA"_s) << QStringList{u"-x-y"_s, u"-mod=ModA"_s};
+        << Text(u"-x\r\n-y"_s) << Text(u"ModA"_s) << QStringList{u"-x-y"_s, u"-mod=ModA"_s}
+        << u"-x-y -mod=ModA"_s;
     QTest::newRow("present but empty launchName")
-        << Text(u""_s) << Text(u""_s) << QStringList{u"-mod="_s};
-    QTest::newRow("absent command and launchName") << absent << absent << QStringList{u""_s};
+        << Text(u""_s) << Text(u""_s) << QStringList{u"-mod="_s} << u"-mod="_s;
+    QTest::newRow("absent command and launchName")
+        << absent << absent << QStringList{u""_s} << u""_s;
     QTest::newRow("command with absent launchName")
-        << Text(u"-x"_s) << absent << QStringList{u"-x"_s, u""_s};
+        << Text(u"-x"_s) << absent << QStringList{u"-x"_s, u""_s} << u"-x"_s;
     QTest::newRow("leading tab kept")
-        << Text(u"\t-x"_s) << Text(u"ModA"_s) << QStringList{u"\t-x"_s, u"-mod=ModA"_s};
+        << Text(u"\t-x"_s) << Text(u"ModA"_s) << QStringList{u"\t-x"_s, u"-mod=ModA"_s}
+        << u"\t-x -mod=ModA"_s;
     QTest::newRow("trailing spaces kept")
-        << Text(u"-x  "_s) << Text(u"ModA"_s) << QStringList{u"-x  "_s, u"-mod=ModA"_s};
+        << Text(u"-x  "_s) << Text(u"ModA"_s) << QStringList{u"-x  "_s, u"-mod=ModA"_s}
+        << u"-x   -mod=ModA"_s;
     QTest::newRow("launchName with a space")
-        << absent << Text(u"My Mod"_s) << QStringList{u"-mod=My Mod"_s};
+        << absent << Text(u"My Mod"_s) << QStringList{u"-mod=My Mod"_s} << u"-mod=My Mod"_s;
 }
 
 void GameLaunchTest::argumentList() {
     QFETCH(Text, command);
     QFETCH(Text, launchName);
     QFETCH(QStringList, expected);
+    QFETCH(QString, line);
     QCOMPARE(gameArgumentList(entryWith(command, launchName)), expected);
+    QCOMPARE(launchArgumentLine(entryWith(command, launchName)), line);
 }
 
 void GameLaunchTest::cleanedCommand_data() {

@@ -6,6 +6,7 @@
 #include "testmain.h"
 #include "window/vxfadewindow.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QSignalSpy>
 #include <QTableView>
@@ -81,9 +82,14 @@ struct Window {
         return qobject_cast<LinkCellDelegate*>(table.itemDelegateForColumn(url))->cell();
     }
     bool pressed(int row) { return drawLink(row).isHighlighted(); }
+    QAccessibleInterface* accessibleCell(int row, int column) {
+        return QAccessible::queryAccessibleInterface(&table)->tableInterface()->cellAt(row, column);
+    }
 };
 
 using Action = std::function<void(Window&)>;
+
+const QString press = QAccessibleActionInterface::pressAction();
 
 const QList<ModEntry> threeMods = {mod(u"Alpha"_s, u"https://alpha.example.org/"_s),
                                    mod(u"Beta"_s, u"http://beta.example.org/"_s),
@@ -92,6 +98,7 @@ const QList<ModEntry> threeMods = {mod(u"Alpha"_s, u"https://alpha.example.org/"
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(ModEntry)
 
 class TestModTable : public QObject {
     Q_OBJECT
@@ -159,6 +166,17 @@ private slots:
         QCOMPARE(lines.size(), logged.isEmpty() ? 0 : 1);
         if (!logged.isEmpty())
             QVERIFY2(lines.first().endsWith(logged), qPrintable(lines.first()));
+
+        // A screen reader's press on the cell does what the click did.
+        w.select(0);
+        opened.clear();
+        QAccessibleInterface* accessible = w.accessibleCell(1, w.url);
+        QCOMPARE(accessible->text(QAccessible::Name), button ? u"Web page"_s : QString());
+        QCOMPARE(accessible->text(QAccessible::Description), button ? url : QString());
+        QCOMPARE(accessible->actionInterface()->actionNames().contains(press), button);
+        QCOMPARE(loggedBy([&] { accessible->actionInterface()->doAction(press); }), lines);
+        QCOMPARE(opened, opens ? urls(logged) : QList<QUrl>{});
+        QCOMPARE(w.selectedRow(), button ? 1 : 0);
     }
 
     // The button's action reads the selection, not the row the cell was last drawn for.
@@ -244,6 +262,43 @@ private slots:
         QCOMPARE(w.model.data(w.model.index(1, w.name)), u"Beta"_s);
     }
 
+    void nameCell_data() {
+        QTest::addColumn<ModEntry>("entry");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("folderName");
+        QTest::addColumn<QString>("toolTip");
+        const auto entry = [](std::optional<QString> name, std::optional<QString> command,
+                              std::optional<QString> folder) {
+            return ModEntry{std::move(name), std::move(command), std::nullopt, std::move(folder)};
+        };
+        QTest::newRow("title") << entry(u"Frag.Ops"_s, u"-training"_s, u"FragOps"_s)
+                               << u"Frag.Ops"_s << false << u"-training -mod=FragOps"_s;
+        QTest::newRow("no title") << entry(std::nullopt, std::nullopt, u"Leftovers"_s)
+                                  << u"Leftovers"_s << true << u"-mod=Leftovers"_s;
+        QTest::newRow("empty title") << entry(u""_s, std::nullopt, u"Leftovers"_s) << u"Leftovers"_s
+                                     << true << u"-mod=Leftovers"_s;
+        QTest::newRow("plain game") << entry(u"Unreal Tournament 2004"_s, u""_s, std::nullopt)
+                                    << u"Unreal Tournament 2004"_s << false << QString();
+    }
+
+    // The folder's name stands in for a missing title, in italics and the disabled text colour;
+    // the data-source answer stays the title.
+    void nameCell() {
+        QFETCH(ModEntry, entry);
+        QFETCH(QString, shown);
+        QFETCH(bool, folderName);
+        QFETCH(QString, toolTip);
+        Window w({entry});
+        const QModelIndex cell = w.model.index(0, w.name);
+        QCOMPARE(cell.data().toString(), shown);
+        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().italic(), folderName);
+        QCOMPARE(cell.data(Qt::ForegroundRole),
+                 folderName ? QVariant(w.table.palette().brush(QPalette::Disabled, QPalette::Text))
+                            : QVariant());
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), toolTip);
+        QCOMPARE(w.controller.tableViewObjectValueForTableColumn(u"name", 0), entry.name);
+    }
+
     // Each way of changing the selection, unlocked (it works) and locked (refused; a click on a
     // link then also opens and logs nothing). Row 1 is selected before.
     void selectionWhileLocked_data() {
@@ -257,10 +312,16 @@ private slots:
             const auto row = [&](const char* name, int unlockedResult, Action action) {
                 QTest::addRow("%s, %s", name, locked ? "locked" : "unlocked")
                     << action << locked << (locked ? 1 : unlockedResult)
-                    << (!locked && qstrcmp(name, "link click") == 0);
+                    << (!locked && QByteArray(name).startsWith("link"));
             };
             row("link click", 2, [](Window& w) {
                 QTest::mouseClick(w.viewport, Qt::LeftButton, {}, w.at(2, w.url));
+            });
+            // As a screen reader does.
+            row("link press", 2,
+                [](Window& w) { w.accessibleCell(2, w.url)->actionInterface()->doAction(press); });
+            row("accessible selectRow", 2, [](Window& w) {
+                QAccessible::queryAccessibleInterface(&w.table)->tableInterface()->selectRow(2);
             });
             row("down key", 2, [](Window& w) { QTest::keyClick(&w.table, Qt::Key_Down); });
             // Single selection: nothing more to select even when unlocked.

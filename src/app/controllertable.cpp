@@ -2,6 +2,7 @@
 
 #include "app/linkbuttoncell.h"
 #include "app/linkcelldelegate.h"
+#include "app/modtableaccessible.h"
 #include "app/modtablemodel.h"
 #include "app/weblink.h"
 #include "support/systemservices.h"
@@ -72,4 +73,6 @@ void Controller::setUpLinkColumn() {
     // The column's delegate owns the cell from here on.
     tableView->setItemDelegateForColumn(column,
                                         new LinkCellDelegate(*this, std::move(cell), tableView));
+    // Screen readers get link cells they can press.
+    ModTableAccessible::install(tableView);
 }

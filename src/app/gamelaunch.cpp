@@ -23,3 +23,10 @@ QStringList gameArgumentList(const ModEntry& entry) {
                                       : QStringLiteral(""));
     return arguments;
 }
+
+QString launchArgumentLine(const ModEntry& entry) {
+    QStringList arguments = gameArgumentList(entry);
+    // The plain game's mod argument is an empty one: nothing to show.
+    arguments.removeAll(QString());
+    return arguments.join(u' ');
+}

@@ -34,6 +34,18 @@ bool LinkCellDelegate::isPressed(const QModelIndex& index) const {
     return pressedInside && pressedIndex.isValid() && index == pressedIndex;
 }
 
+bool LinkCellDelegate::hasButton(const QModelIndex& index) const {
+    return index.isValid() && columnIdentifier(index) == u"url" &&
+           showsLinkButton(controller.tableViewObjectValueForTableColumn(u"url", index.row()));
+}
+
+void LinkCellDelegate::click(const QModelIndex& index) {
+    if (!hasButton(index))
+        return;
+    view->setCurrentIndex(index);
+    linkCell->performClick();
+}
+
 void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
     // The row's background and selection as in every other cell, without text.
@@ -64,8 +76,7 @@ bool LinkCellDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
          event->type() == QEvent::MouseButtonDblClick) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         endPress();
-        const auto url = controller.tableViewObjectValueForTableColumn(u"url", index.row());
-        if (columnIdentifier(index) == u"url" && showsLinkButton(url)) {
+        if (hasButton(index)) {
             pressedIndex = index;
             setPressedInside(true);
         }

@@ -22,6 +22,11 @@ public:
     LinkButtonCell& cell() const { return *linkCell; }
     // Whether this cell is drawn pressed now.
     bool isPressed(const QModelIndex& index) const;
+    // Whether the cell shows a button: its row has a long enough url.
+    bool hasButton(const QModelIndex& index) const;
+    // What a click on the cell's button does, for a click that comes without a mouse: the view
+    // selects the row where it may, then the button's action runs.
+    void click(const QModelIndex& index);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

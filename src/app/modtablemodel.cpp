@@ -1,6 +1,11 @@
 #include "app/modtablemodel.h"
 
 #include "app/controller.h"
+#include "app/gamelaunch.h"
+#include "app/weblink.h"
+
+#include <QFont>
+#include <QTableView>
 
 ModTableModel::ModTableModel(Controller& controller, QObject* parent)
     : QAbstractTableModel(parent), controller(controller) {}
@@ -30,13 +35,56 @@ QVariant ModTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const QString& column = columnIdentifiers().at(index.column());
-    const bool isLink = column == u"url";
-    // The link column draws a button, not text; every cell shows its value as the tooltip.
-    if ((role == Qt::DisplayRole && !isLink) || role == Qt::ToolTipRole || role == Qt::EditRole) {
-        const auto value = controller.tableViewObjectValueForTableColumn(column, index.row());
+    const auto value = controller.tableViewObjectValueForTableColumn(column, index.row());
+    if (column == u"name" && role != Qt::EditRole)
+        return titleData(index.row(), value, role);
+    if (column == u"url" && role != Qt::EditRole)
+        return linkData(value, role);
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::EditRole)
         return value ? QVariant(*value) : QVariant();
-    }
     return {};
+}
+
+QVariant ModTableModel::titleData(int row, const std::optional<QString>& title, int role) const {
+    const ModEntry& entry = controller.mods.at(row);
+    // A mod without a title goes by its folder's name, set apart so that it is not taken for one.
+    const bool untitled =
+        (!title || title->isEmpty()) && entry.launchName && !entry.launchName->isEmpty();
+    switch (role) {
+    case Qt::DisplayRole:
+        return untitled ? QVariant(*entry.launchName) : title ? QVariant(*title) : QVariant();
+    case Qt::FontRole:
+        if (untitled) {
+            QFont italic;
+            italic.setItalic(true);
+            return italic;
+        }
+        return {};
+    case Qt::ForegroundRole:
+        if (untitled && controller.tableView)
+            return controller.tableView->palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::ToolTipRole: {
+        const QString arguments = launchArgumentLine(entry);
+        return arguments.isEmpty() ? QVariant() : QVariant(arguments);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant ModTableModel::linkData(const std::optional<QString>& url, int role) const {
+    switch (role) {
+    // The column draws a button, not text.
+    case Qt::ToolTipRole:
+        return url ? QVariant(*url) : QVariant();
+    case Qt::AccessibleTextRole:
+        return showsLinkButton(url) ? QVariant(tr("Web page")) : QVariant();
+    case Qt::AccessibleDescriptionRole:
+        return showsLinkButton(url) ? QVariant(*url) : QVariant();
+    default:
+        return {};
+    }
 }
 
 bool ModTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {

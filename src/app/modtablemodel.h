@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <optional>
 
 class Controller;
 
@@ -35,5 +36,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    QVariant titleData(int row, const std::optional<QString>& title, int role) const;
+    QVariant linkData(const std::optional<QString>& url, int role) const;
+
     Controller& controller;
 };

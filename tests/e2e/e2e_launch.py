@@ -402,7 +402,9 @@ def run(arguments, work):
           "the game log names the bundle, and the sample game is its executable")
 
     manifests = manifests_in_walk_order(bundle)
-    expected_rows = [BASE_GAME] + [entry.get("name", "") for entry in manifests]
+    # A mod without a title goes by its folder's name.
+    expected_rows = [BASE_GAME] + [entry.get("name") or entry["launchName"]
+                                   for entry in manifests]
     log(f"{len(manifests)} manifests in walk order: {[m['relative'] for m in manifests]}")
     with_command = [(row, entry) for row, entry in enumerate(manifests, start=1)
                     if cleaned_command(entry.get("command", ""))]
@@ -491,6 +493,16 @@ def run(arguments, work):
             raise Failure(f"rows after the search\n  got      {rows}\n  expected {expected_rows}")
         check(True, f"{len(rows)} rows, row 0 the base game, then the mods in walk order")
         check(not app.launch_enabled(), "Launch is disabled while no row is selected")
+        # A screen reader can open a mod's page: the link cell is a button it can press.
+        link_row, link_entry = next((row, entry) for row, entry in enumerate(manifests, start=1)
+                                    if len(entry.get("url", "")) > 4)
+        link = app.table.queryTable().getAccessibleAt(link_row, 1)
+        actions = link.queryAction()
+        names = [actions.getName(index) for index in range(actions.nActions)]
+        check(link.name == "Web page" and link.description == link_entry["url"]
+              and "Press" in names,
+              f"row {link_row}'s link cell is a \"Web page\" button for {link.description!r} "
+              f"with the actions {names}")
         check(read_settings(config_home) == expected_path,
               f"unrealPath stored from the game log: {expected_path}")
 
