@@ -33,5 +33,10 @@ for file in "$1" "$2" "$3"; do
     fi
 done
 
-exec dbus-run-session -- "$python" "$here/e2e_launch.py" --modgate "$(realpath "$1")" \
+# A runtime folder of our own: the accessibility bus keeps its socket there, and runs side by side
+# must not meet on one bus.
+XDG_RUNTIME_DIR=$(mktemp -d)
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+dbus-run-session -- "$python" "$here/e2e_launch.py" --modgate "$(realpath "$1")" \
     --sample-game "$(realpath "$2")" --sample-installation "$(realpath "$3")" "${@:4}"
