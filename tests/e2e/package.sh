@@ -3,20 +3,11 @@
 # desktop file and metainfo it carries, and its binary listing the sample's mods.
 # Usage: package.sh BUILD_DIR VERSION SAMPLE_GAME SAMPLE_INSTALLATION
 set -euo pipefail
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-for tool in cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli; do
-    command -v "$tool" >/dev/null || fail "$tool is missing (./test installs it)"
-done
-work=$(mktemp -d "${TMPDIR:-/tmp}/modgate-package-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-id=org.modgate.Modgate
-
+fail() { echo "FAIL: $*" >&2; exit 1; }
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
+id=org.modgate.Modgate root=$work/root deb=$work/modgate_$2_$(dpkg --print-architecture).deb
 (cd "$work" && cpack -G DEB --config "$1/CPackConfig.cmake" -B "$work" >cpack.log) ||
-    { cat "$work/cpack.log"; fail "cpack"; }
-deb=$work/modgate_$2_$(dpkg --print-architecture).deb
+    { cat "$work/cpack.log"; fail "cpack (./test installs what it needs)"; }
 dpkg-deb --info "$deb" | grep -E '^ Depends: .*qt6-qpa-plugins' | grep -q libqt6svg6 ||
     fail "Depends: lacks the Qt platform or SVG plugins"
 contents=$(dpkg-deb --contents "$deb")
@@ -24,10 +15,10 @@ for file in bin/modgate share/applications/$id.desktop share/icons/hicolor/scala
     share/metainfo/$id.metainfo.xml share/doc/modgate/copyright; do
     grep -q " \./usr/$file\$" <<<"$contents" || fail "no /usr/$file in the package"
 done
-dpkg-deb -x "$deb" "$work/root"
-report=$(desktop-file-validate "$work/root/usr/share/applications/$id.desktop" 2>&1) || true
-[ -z "$report" ] || fail "desktop-file-validate: $report"
-appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml"
-grep -q "<release version=\"$2\"" "$work/root/usr/share/metainfo/$id.metainfo.xml" ||
+dpkg-deb -x "$deb" "$root"
+report=$(desktop-file-validate "$root/usr/share/applications/$id.desktop" 2>&1) &&
+    [ -z "$report" ] || fail "desktop-file-validate: $report"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+grep -q "<release version=\"$2\"" "$root/usr/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo's release is not $2"
-"$(dirname "$0")/e2e_launch.sh" "$work/root/usr/bin/modgate" "$3" "$4" --first-rows
+"$(dirname "$0")/e2e_launch.sh" "$root/usr/bin/modgate" "$3" "$4" --first-rows
