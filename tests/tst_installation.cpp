@@ -44,7 +44,7 @@ private slots:
                                                       "f:Classic/System/ut2004-bin"));
     }
     void cleanup() {
-        // After a cancel Qt runs no loop, dialogs' included, until the application's own ran.
+        // After a cancel Qt runs no loop, a dialog's included, until the application's own ran.
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
     }
@@ -61,7 +61,7 @@ private slots:
         row("prefix after a space", ' ' + line, none);
         row("System/", prefix + "/home/jo/UT2004/System/", "/home/jo/UT2004/");
         row("SystemARM64/", prefix + "/home/jo/UT2004/SystemARM64/", "/home/jo/UT2004/");
-        row("backslashes", prefix + "C:\\UT2004\\SystemARM64\\", "C:\\UT2004\\");
+        row("Windows path, SystemARM64\\", prefix + "C:\\UT2004\\SystemARM64\\", "C:\\UT2004\\");
     }
     void gamePathFromGameLog() {
         QFETCH(QString, log);
