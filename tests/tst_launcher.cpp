@@ -1,0 +1,288 @@
+#include "app/controller.h"
+#include "app/launcher.h"
+#include "app/modtablemodel.h"
+#include "app/weblink.h"
+#include "catalogue/modsearch.h"
+#include "fixtures.h"
+#include "support/busyindicator.h"
+#include "support/userdefaults.h"
+#include "testmain.h"
+#include "window/vxfadewindow.h"
+
+#include <QAccessible>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QWindow>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using OptionalString = std::optional<QString>;
+
+namespace {
+
+// A launch or start-up that must locate the game asks the user, who cancels.
+void cancelLocating(Controller& controller) {
+    controller.setWellKnownGameFolders({});
+    controller.setLocationDialog([](Controller&) { return OptionalString(); });
+}
+
+// What standard error, where the log goes too, receives while `act` runs.
+template <typename Act> QString loggedBy(Act act) {
+    QTemporaryFile file;
+    if (!file.open())
+        return u"(capture failed)"_s;
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    act();
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
+}
+
+QString searchState(const Controller& c) {
+    return QStringList{c.searching ? u"searching"_s : u"idle"_s, c.locked ? u"locked"_s : u"free"_s,
+                       c.busyIndicator->isAnimating() ? u"busy"_s : u"still"_s,
+                       c.launchButton->isEnabled() ? u"Launch"_s : u"no Launch"_s,
+                       c.statusField->text()}
+        .join(u", ");
+}
+
+// The launcher window without start-up's search: the link column set up, these rows, shown.
+struct Window {
+    Launcher launcher;
+    Controller& controller = launcher.controller();
+    QTableView& table = *controller.tableView;
+    const int name = ModTableModel::columnWithIdentifier(u"name");
+    const int url = ModTableModel::columnWithIdentifier(u"url");
+
+    explicit Window(const QList<ModEntry>& entries) {
+        controller.setUpLinkColumn();
+        for (const ModEntry& entry : entries)
+            controller.newUnrealModWasFound(entry);
+        launcher.window().show();
+    }
+    QModelIndex index(int row, int column) const { return table.model()->index(row, column); }
+    QPoint at(int row, int column) const { return table.visualRect(index(row, column)).center(); }
+    QAccessibleInterface* linkCell(int row) {
+        return QAccessible::queryAccessibleInterface(&table)->tableInterface()->cellAt(row, url);
+    }
+};
+
+using Action = std::function<void(Window&)>;
+struct Input {
+    Action act;
+    bool searching = false; // done between modSearchBegan and modSearchEnded
+    int selected = 0;       // the selected row after
+    QString logged = {};    // empty: nothing logged
+    bool opens = false;
+    bool launches = false;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Input)
+Q_DECLARE_METATYPE(ModEntry)
+
+class TestLauncher : public QObject {
+    Q_OBJECT
+    QTemporaryDir temp;
+    QList<QUrl> opened; // what reached the browser
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+
+private slots:
+    void initTestCase() {
+        QDesktopServices::setUrlHandler(u"http"_s, this, "open");
+        QDesktopServices::setUrlHandler(u"https"_s, this, "open");
+    }
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler(u"http"_s);
+        QDesktopServices::unsetUrlHandler(u"https"_s);
+    }
+    void init() {
+        opened.clear();
+        // A game that is gone: start-up asks nothing, the search finds nothing, a launch asks.
+        UserDefaults::standard().setObjectForKey(temp.filePath(u"gone"_s), u"unrealPath"_s);
+    }
+
+    // Whether a url shows a link button, and the address a click opens and logs.
+    void webLink_data() {
+        QTest::addColumn<OptionalString>("url");
+        QTest::addColumn<bool>("button");
+        QTest::addColumn<OptionalString>("opened");
+        const auto row = [](const char* name, OptionalString url, bool button, OptionalString to) {
+            QTest::newRow(name) << url << button << to;
+        };
+        row("absent", {}, false, {});
+        row("4 characters", u"a.io"_s, false, {});
+        row("5 characters", u"ab.io"_s, true, {});
+        row("6 characters", u"abc.io"_s, true, {});
+        row("3 emoji are 6 UTF-16 units", u"\U0001F600\U0001F600\U0001F600"_s, true, {});
+        row("7 characters, % unchanged", u"a%2F.io"_s, true, u"http://a%2F.io"_s);
+        row("HTTP in capitals", u"HTTP://EXAMPLE.ORG/"_s, true, u"HTTP://EXAMPLE.ORG/"_s);
+        row("Https", u"Https://example.org"_s, true, u"Https://example.org"_s);
+        row("file", u"file:///etc/passwd"_s, true, u"http://file:///etc/passwd"_s);
+    }
+    void webLink() {
+        QFETCH(OptionalString, url);
+        QFETCH(bool, button);
+        QFETCH(OptionalString, opened);
+        QCOMPARE(showsLinkButton(url), button);
+        QCOMPARE(webAddressToOpen(url), opened);
+    }
+
+    // Start-up shows the base game alone and fades in; the search appends each mod in the walk's
+    // order, one row at a time, and leaves the window idle; a user's close then ends the
+    // application once the window has faded off the screen.
+    void startUpSearchAndClose() {
+        const QString game = temp.filePath(u"game"_s);
+        QString tree;
+        for (int i = 0; i < 30; ++i)
+            tree += u"f:Mod%1/ut2k4mod.ini;"_s.arg(i);
+        QVERIFY(fixtures::makeTree(game, tree));
+        QList<ModEntry> walkOrder;
+        searchForModsInBasePath(game, [&](ModEntry entry) { walkOrder << entry; });
+        UserDefaults::standard().setObjectForKey(game, u"unrealPath"_s);
+        Launcher launcher;
+        Controller& c = launcher.controller();
+        QAbstractItemModel* model = c.tableView->model();
+        QStringList arrivals; // where each row arrived, and the window's state then
+        connect(model, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int row) {
+            arrivals << u"%1 of %2: "_s.arg(row).arg(model->rowCount()) + searchState(c);
+        });
+
+        c.awakeFromNib();
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->index(0, 0).data().toString(), u"Unreal Tournament 2004"_s);
+        QVERIFY(launcher.window().isVisible() && c.window->fadeTimer);
+        QCOMPARE(c.window->alphaValue(), 0.0f);
+        QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() == 31 && !c.searching, 30000);
+        const QString searching = u"searching, locked, busy, no Launch, Searching for mods..."_s;
+        for (int row = 1; row < 31; ++row)
+            QCOMPARE(arrivals.value(row), u"%1 of %2: "_s.arg(row).arg(row + 1) + searching);
+        QCOMPARE(c.mods.mid(1), walkOrder);
+        QCOMPARE(searchState(c), u"idle, free, still, no Launch, "_s);
+
+        QTRY_COMPARE_WITH_TIMEOUT(c.window->alphaValue(), 1.0f, 20000);
+        // The window manager's close reaches the widget through its platform window.
+        QTimer::singleShot(0, c.window, [&] {
+            QCloseEvent close;
+            QCoreApplication::sendEvent(c.window->windowHandle(), &close);
+        });
+        QTimer::singleShot(20000, c.window, [] { QCoreApplication::exit(1); }); // if it never ends
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!launcher.window().isVisible());
+    }
+
+    void cancelledLocationEndsStartUp() {
+        UserDefaults::standard().setObjectForKey(std::nullopt, u"unrealPath"_s);
+        Launcher launcher;
+        cancelLocating(launcher.controller());
+        launcher.controller().awakeFromNib();
+        QVERIFY(launcher.controller().hasTerminated());
+        QVERIFY(!launcher.window().isVisible());
+    }
+
+    // A click, a screen reader's press or Enter on the table, with row 0 selected before. Enter
+    // (or a double click) on a row does what Launch would, when Launch could.
+    void tableInput_data() {
+        QTest::addColumn<Input>("in");
+        const auto click = [](int row) {
+            return Action([row](Window& w) {
+                QTest::mouseClick(w.table.viewport(), Qt::LeftButton, {}, w.at(row, w.url));
+            });
+        };
+        const Action press = [](Window& w) {
+            w.linkCell(1)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        };
+        const Action dragOff = [](Window& w) {
+            QTest::mousePress(w.table.viewport(), Qt::LeftButton, {}, w.at(1, w.url));
+            QTest::mouseMove(w.table.viewport(), w.at(1, w.name));
+            QTest::mouseRelease(w.table.viewport(), Qt::LeftButton, {}, w.at(1, w.name));
+        };
+        const auto enter = [](bool launchEnabled) {
+            return Action([=](Window& w) {
+                w.controller.launchButton->setEnabled(launchEnabled);
+                QTest::keyClick(&w.table, Qt::Key_Return);
+            });
+        };
+        const QString web = u"http://www.example.org"_s, invalid = u"https://example.org/100%"_s;
+        QTest::newRow("click") << Input{
+            .act = click(1), .selected = 1, .logged = web, .opens = true};
+        QTest::newRow("screen reader's press")
+            << Input{.act = press, .selected = 1, .logged = web, .opens = true};
+        QTest::newRow("click, no web address")
+            << Input{.act = click(2), .selected = 2, .logged = invalid};
+        QTest::newRow("press dragged off the cell") << Input{.act = dragOff, .selected = 1};
+        QTest::newRow("Enter, Launch enabled") << Input{.act = enter(true), .launches = true};
+        QTest::newRow("Enter, Launch disabled") << Input{.act = enter(false)};
+        QTest::newRow("click, searching") << Input{.act = click(1), .searching = true};
+        QTest::newRow("screen reader's press, searching") << Input{.act = press, .searching = true};
+    }
+    void tableInput() {
+        QFETCH(Input, in);
+        Window w({{u"Alpha"_s, {}, u"https://alpha.example.org/"_s, u"A"_s},
+                  {u"Beta"_s, {}, u"www.example.org"_s, u"B"_s},
+                  {u"Gamma"_s, {}, u"https://example.org/100%"_s, u"C"_s}});
+        cancelLocating(w.controller); // the stored game is gone: a launch ends here
+        QCOMPARE(w.linkCell(1)->text(QAccessible::Name), u"Web page"_s);
+        QCOMPARE(w.linkCell(1)->text(QAccessible::Description), u"www.example.org"_s);
+        w.table.selectRow(0);
+        if (in.searching) {
+            w.controller.modSearchBegan();
+            // While the search runs Launch keeps its state, whatever the selection.
+            w.controller.launchButton->setEnabled(false);
+            w.controller.tableViewSelectionDidChange();
+        }
+        const QString log = loggedBy([&] { in.act(w); });
+        QCOMPARE(opened, in.opens ? QList<QUrl>{QUrl(in.logged)} : QList<QUrl>{});
+        QCOMPARE(log.section(u' ', 1), in.logged.isEmpty() ? QString() : in.logged + u'\n');
+        QCOMPARE(w.table.selectionModel()->selectedRows(),
+                 QModelIndexList{w.index(in.selected, 0)});
+        QCOMPARE(w.table.currentIndex().row(), in.selected);
+        QCOMPARE(w.controller.hasTerminated(), in.launches);
+        if (in.searching) {
+            QVERIFY(!w.controller.launchButton->isEnabled());
+            w.controller.modSearchEnded();
+            QVERIFY(w.controller.launchButton->isEnabled()); // follows the selection again
+        }
+    }
+
+    void nameCell_data() {
+        QTest::addColumn<ModEntry>("entry");
+        QTest::addColumn<bool>("folderName");
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("title") << ModEntry{u"Frag.Ops"_s, u"-training"_s, {}, u"FragOps"_s} << false
+                               << u"-training -mod=FragOps"_s;
+        QTest::newRow("no title") << ModEntry{{}, {}, {}, u"Left"_s} << true << u"-mod=Left"_s;
+        QTest::newRow("empty title")
+            << ModEntry{u""_s, {}, {}, u"Left"_s} << true << u"-mod=Left"_s;
+    }
+    // The folder's name stands in for a missing title, in italics and the disabled text colour;
+    // the data-source answer stays the title, and an edit changes nothing.
+    void nameCell() {
+        QFETCH(ModEntry, entry);
+        QFETCH(bool, folderName);
+        QFETCH(QString, toolTip);
+        Window w({entry});
+        const QModelIndex cell = w.index(0, w.name);
+        QCOMPARE(cell.data().toString(), folderName ? *entry.launchName : *entry.name);
+        QCOMPARE(cell.data(Qt::FontRole).value<QFont>().italic(), folderName);
+        QCOMPARE(cell.data(Qt::ForegroundRole),
+                 folderName ? QVariant(w.table.palette().brush(QPalette::Disabled, QPalette::Text))
+                            : QVariant());
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), toolTip);
+        QVERIFY(!w.table.model()->setData(cell, u"edited"_s, Qt::EditRole));
+        QCOMPARE(w.controller.tableViewObjectValueForTableColumn(u"name", 0), entry.name);
+    }
+};
+
+MODGATE_TEST_MAIN(TestLauncher)
+#include "tst_launcher.moc"
