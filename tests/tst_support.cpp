@@ -43,8 +43,7 @@ private slots:
         QTest::newRow("CR LF") << splitLines(u"a\r\nb") << QStringList{"a", "b"};
         QTest::newRow("lone CR") << splitLines(u"a\rb") << QStringList{"a", "b"};
         QTest::newRow("mixed") << splitLines(u"a\n\rb\r\r\n") << QStringList{"a", "", "b", "", ""};
-        QTest::newRow("others") << splitLines(u"\t\u2028\u0085")
-                                << QStringList{u"\t\u2028\u0085"_s};
+        QTest::newRow("no other") << splitLines(u"\u2028\u0085") << QStringList{u"\u2028\u0085"_s};
     }
     void splitting() { compare<QStringList>(); }
 
@@ -103,6 +102,7 @@ private slots:
         QTest::newRow("spaces only") << stringByDeletingLeadSpaceInString(u"  "_s) << u""_s;
         QTest::newRow("absent") << stringByDeletingLeadSpaceInString({}) << u""_s;
         QTest::newRow("space, tab") << stringByDeletingLeadSpaceInString(u" \tx"_s) << u"\tx"_s;
+        QTest::newRow("NBSP") << stringByDeletingLeadSpaceInString(u"\u00A0x"_s) << u"\u00A0x"_s;
     }
     void deletingLeadSpace() { compare<QString>(); }
 
