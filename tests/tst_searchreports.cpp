@@ -1,10 +1,10 @@
 #include "app/controller.h"
 #include "app/launcher.h"
 #include "catalogue/modsearch.h"
+#include "fixtures.h"
 #include "support/busyindicator.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
-#include "visibilitycounter.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -60,7 +60,7 @@ private slots:
                                      controller.locked, controller.statusField->text()});
                 });
         connect(model, &QAbstractItemModel::modelReset, this, [&] { ++resets; });
-        VisibilityCounter ended;
+        fixtures::VisibilityCounter ended;
         controller.busyIndicator->installEventFilter(&ended);
 
         controller.awakeFromNib();
@@ -101,7 +101,7 @@ private slots:
         storeBundlePath(bundle.path() + below);
         Launcher launcher;
         Controller& controller = launcher.controller();
-        VisibilityCounter ended;
+        fixtures::VisibilityCounter ended;
         controller.busyIndicator->installEventFilter(&ended);
         controller.awakeFromNib();
         QTRY_COMPARE_WITH_TIMEOUT(ended.hidden, 1, 30000);

@@ -1,9 +1,9 @@
 #include "app/controller.h"
 #include "app/launcher.h"
+#include "fixtures.h"
 #include "support/busyindicator.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
-#include "visibilitycounter.h"
 #include "window/vxfadewindow.h"
 
 #include <QAbstractItemModel>
@@ -131,7 +131,7 @@ private slots:
         QFETCH(bool, buttonEnabled);
         Launcher launcher;
         Controller& controller = launcher.controller();
-        VisibilityCounter counter;
+        fixtures::VisibilityCounter counter;
         controller.busyIndicator->installEventFilter(&counter);
         controller.awakeFromNib();
         QTRY_COMPARE_WITH_TIMEOUT(counter.hidden, 1, 20000); // the search has ended
