@@ -4,8 +4,10 @@
 // its layouts, game logs, and the sample game built beside the tests.
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QObject>
 #include <QString>
 
 namespace fixtures {
@@ -82,5 +84,18 @@ inline bool writeGameLog(const QString& logPath, const QString& systemFolder,
             .arg(systemFolder, lineEnd);
     return writeFile(logPath, text.toUtf8());
 }
+
+// Counts a widget's appearances and disappearances; on the busy indicator, the search's begin
+// and end as the user sees them.
+class VisibilityCounter : public QObject {
+public:
+    int shown = 0;
+    int hidden = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        shown += event->type() == QEvent::Show;
+        hidden += event->type() == QEvent::Hide;
+        return false;
+    }
+};
 
 } // namespace fixtures

@@ -1,0 +1,186 @@
+#include "app/controller.h"
+#include "app/gamelaunch.h"
+#include "app/launcher.h"
+#include "fixtures.h"
+#include "support/busyindicator.h"
+#include "support/userdefaults.h"
+#include "testmain.h"
+#include "window/vxfadewindow.h"
+
+#include <QJsonDocument>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <csignal>
+
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+using fixtures::Executable;
+using fixtures::Layout;
+
+namespace {
+
+constexpr int slow = 60000; // a loaded machine, a sanitizer build, a Qt program to start
+
+// The plain game, a mod with a command and one without; what the game gets for each.
+const QList<ModEntry> mods{{u"UT2004"_s, u""_s, {}, {}},
+                           {u"A"_s, u"-log -windowed"_s, {}, u"ModA"_s},
+                           {u"B"_s, {}, {}, u"ModB"_s}};
+const QStringList passed[] = {{u""_s}, {u"-log -windowed"_s, u"-mod=ModA"_s}, {u"-mod=ModB"_s}};
+
+// A command and a launchName, and the arguments the game gets for them.
+using Row = std::tuple<std::optional<QString>, std::optional<QString>, QStringList>;
+// How the game ends, or why none starts.
+enum class End { Quits, Killed, AtOnce, Relaunch, Fails, Cancelled, Nothing };
+// The game's layout and executable, the stored path ("<tmp>": the temporary, current folder),
+// the selected row (-1: none), the end.
+using Case = std::tuple<Layout, Executable, QString, int, End>;
+
+} // namespace
+
+class LaunchTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> temp;
+    std::unique_ptr<Launcher> launcher;
+    Controller* controller = nullptr;
+
+    // What the user sees: window W, indicator I, Launch B, selection lock L, then the status line.
+    QString now() const {
+        const Controller& c = *controller;
+        return u"%1%2%3%4 "_s.arg(c.window->isVisible() ? 'W' : '-')
+                   .arg(c.busyIndicator->isAnimating() ? 'I' : '-')
+                   .arg(c.launchButton->isEnabled() ? 'B' : '-')
+                   .arg(c.locked ? 'L' : '-') +
+               c.statusField->text();
+    }
+
+private slots:
+    void cleanup() {
+        if (launcher) {
+            fixtures::writeFile(temp->filePath(u"quit"_s)); // a game still running quits
+            (void)QTest::qWaitFor([this] { return !controller->locked; }, slow);
+        }
+        launcher.reset();
+    }
+
+    void argumentList_data() {
+        QTest::addColumn<Row>("r");
+        QTest::newRow("no launchName") << Row{u"-x"_s, {}, {u"-x"_s, u""_s}};
+        QTest::newRow("only spaces, empty launchName") << Row{u"   "_s, u""_s, {u"-mod="_s}};
+        QTest::newRow("leading spaces up to a tab; one argument")
+            << Row{u"  \t-x -y  "_s, u"M"_s, {u"\t-x -y  "_s, u"-mod=M"_s}};
+        QTest::newRow("CR LF, LF and CR removed")
+            << Row{u"-x\r\n-y\n-z\r"_s, u"M"_s, {u"-x-y-z"_s, u"-mod=M"_s}};
+        QTest::newRow("spaces go before line breaks")
+            << Row{u"\n  -x"_s, u"M"_s, {u"  -x"_s, u"-mod=M"_s}};
+    }
+
+    void argumentList() {
+        QFETCH(Row, r);
+        const auto& [command, launchName, expected] = r;
+        QCOMPARE(gameArgumentList({u"Mod"_s, command, {}, launchName}), expected);
+    }
+
+    // The name cell's tooltip: what Launch passes, on one line; nothing for the plain game.
+    void argumentLine() {
+        QCOMPARE(launchArgumentLine({u"M"_s, u" -x -y\n"_s, {}, u"M"_s}), u"-x -y -mod=M"_s);
+        QCOMPARE(launchArgumentLine(mods[0]), QString());
+    }
+
+    void launch_data() {
+        using enum Layout;
+        using enum Executable;
+        using enum End;
+        QTest::addColumn<Case>("c");
+        const QString game = u"<tmp>/game"_s;
+        QTest::newRow("bundle, again within 3 s") << Case{Bundle, SampleGame, game, 1, Relaunch};
+        QTest::newRow("OldUnreal Linux") << Case{OldUnreal, SampleGame, game, 2, Quits};
+        QTest::newRow("relative path, killed") << Case{Bundle, SampleGame, u"game"_s, 0, Killed};
+        // Found again from the log; the game quits within the pause.
+        QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
+        QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
+        QTest::newRow("executable a folder") << Case{Bundle, Folder, game, 1, Fails};
+        QTest::newRow("still missing after locating") << Case{Bundle, Missing, game, 1, Fails};
+        QTest::newRow("location cancelled") << Case{Bundle, Missing, game, 1, Cancelled};
+        QTest::newRow("no row selected") << Case{Bundle, Missing, game, -1, Nothing};
+    }
+
+    void launch() {
+        QFETCH(Case, c);
+        auto [layout, kind, stored, row, end] = c;
+        temp = std::make_unique<QTemporaryDir>();
+        const QString game = temp->filePath(u"game"_s);
+        QVERIFY(fixtures::makeGame(game, layout, kind));
+        QVERIFY(fixtures::writeGameLog(fixtures::linuxLogPath(), game + u"/System/"_s));
+        QVERIFY(QDir::setCurrent(temp->path()));
+        UserDefaults::standard().setObjectForKey(stored.replace(u"<tmp>"_s, temp->path()),
+                                                 u"unrealPath"_s);
+        // What the game records of its start, the file that makes it quit, else a safety net.
+        QFile record(temp->filePath(u"record.json"_s));
+        const QString quitPath = temp->filePath(u"quit"_s);
+        qputenv("MODGATE_SAMPLE_GAME_RECORD", QFile::encodeName(record.fileName()));
+        qputenv("MODGATE_SAMPLE_GAME_QUIT_FILE", QFile::encodeName(quitPath));
+        qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", end == End::AtOnce ? "0" : "120000");
+        launcher = std::make_unique<Launcher>();
+        controller = &launcher->controller();
+        controller->setWellKnownGameFolders({});
+        int asked = 0; // the lambda is called from launch() only, while these live
+        const auto answer = end == End::Cancelled ? std::nullopt : std::optional(game);
+        controller->setLocationDialog([&](Controller&) { return ++asked, answer; });
+        // A start failure comes at once, not after the pause.
+        controller->setLaunchPause(end >= End::Fails ? 1h : 1s);
+        for (const ModEntry& mod : mods)
+            controller->newUnrealModWasFound(mod);
+        if (row >= 0)
+            controller->tableView->selectRow(row);
+        controller->window->makeKeyAndOrderFront(nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->window->fadeTimer, slow); // faded in
+
+        const QDeadlineTimer pause(1000);
+        controller->launch();
+        QCOMPARE(asked, int(kind == Executable::Missing && row >= 0));
+        QCOMPARE(controller->hasTerminated(), end == End::Cancelled);
+        if (end >= End::Fails) {
+            QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
+            const QString failed = u"W-B- Could not start the game: "_s;
+            if (end == End::Fails)
+                QVERIFY2(now().startsWith(failed) && now() != failed, qPrintable(now()));
+            else
+                QCOMPARE(now(), row >= 0 ? u"W-B- "_s : u"W--- "_s);
+            return;
+        }
+        QCOMPARE(now(), u"WI-L Launching, please wait..."_s);
+        QTRY_VERIFY_WITH_TIMEOUT(record.exists(), slow);
+        QVERIFY(record.open(QFile::ReadOnly));
+        const QVariantMap started = QJsonDocument::fromJson(record.readAll()).toVariant().toMap();
+        QCOMPARE(started.value(u"arguments"_s).toStringList(), passed[row]);
+        QCOMPARE(
+            started.value(u"workingDirectory"_s).toString(),
+            QFileInfo(layout == Layout::Bundle ? game : game + u"/System"_s).canonicalFilePath());
+        if (end != End::AtOnce) {
+            QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L Launching, please wait..."_s, slow);
+            QVERIFY2(pause.hasExpired(), "hidden before the pause ended");
+            if (end == End::Killed)
+                QCOMPARE(::kill(pid_t(started.value(u"pid"_s).toLongLong()), SIGKILL), 0);
+            else
+                fixtures::writeFile(quitPath);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
+        if (end == End::Relaunch) {
+            // The first welcome's delayed clear still empties the status line.
+            QVERIFY(QFile::remove(quitPath));
+            controller->launch();
+            QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L "_s, slow);
+            fixtures::writeFile(quitPath);
+            QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
+        }
+        const QDeadlineTimer welcome(2500);
+        QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- "_s, slow);
+        QVERIFY2(welcome.hasExpired(), "the welcome went before about 3 s");
+        QCOMPARE(controller->window->alphaValue(), 1.0f);
+    }
+};
+
+MODGATE_TEST_MAIN(LaunchTest)
+#include "tst_launch.moc"
