@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QString>
+#include <QTest>
 
 namespace fixtures {
 
@@ -85,17 +86,12 @@ inline bool writeGameLog(const QString& logPath, const QString& systemFolder,
     return writeFile(logPath, text.toUtf8());
 }
 
-// Counts a widget's appearances and disappearances; on the busy indicator, the search's begin
-// and end as the user sees them.
-class VisibilityCounter : public QObject {
-public:
-    int shown = 0;
-    int hidden = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        shown += event->type() == QEvent::Show;
-        hidden += event->type() == QEvent::Hide;
-        return false;
-    }
-};
+// Table rows in one line each: string columns by name, a row's values in column order.
+template <typename... Names> void columns(const Names&... names) {
+    (QTest::addColumn<QString>(names), ...);
+}
+template <typename... Values> void row(const char* name, const Values&... values) {
+    (QTest::newRow(name) << ... << values);
+}
 
 } // namespace fixtures

@@ -13,16 +13,11 @@
 
 namespace {
 
+using fixtures::columns;
+using fixtures::row;
+
 // In the rows "-" stands for an absent value or path.
 const QString absent = QStringLiteral("-");
-
-template <typename... Values> void row(const char* name, const Values&... values) {
-    (QTest::newRow(name) << ... << values);
-}
-
-template <typename... Names> void columns(const Names&... names) {
-    (QTest::addColumn<QString>(names), ...);
-}
 
 // Every value bracketed, so that a failure shows absent and empty values apart.
 QString shown(const ModEntry& entry) {

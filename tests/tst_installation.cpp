@@ -13,19 +13,14 @@ Q_DECLARE_METATYPE(CpuArchitecture)
 
 namespace {
 
+using fixtures::columns;
+using fixtures::row;
+
 // In the rows "-" stands for no path at all, "$" for the folder holding the test's games.
 const QString none = QStringLiteral("-");
 const QString bundle = QStringLiteral("Unreal Tournament 2004.app");
 const QString inBundle = QStringLiteral("Contents/MacOS/Unreal Tournament 2004");
 const QString pathKey = QStringLiteral("unrealPath");
-
-template <typename... Values> void row(const char* name, const Values&... values) {
-    (QTest::newRow(name) << ... << values);
-}
-
-template <typename... Names> void columns(const Names&... names) {
-    (QTest::addColumn<QString>(names), ...);
-}
 
 } // namespace
 

@@ -181,15 +181,6 @@ private slots:
         QVERIFY(!launcher.window().isVisible());
     }
 
-    void cancelledLocationEndsStartUp() {
-        UserDefaults::standard().setObjectForKey(std::nullopt, u"unrealPath"_s);
-        Launcher launcher;
-        cancelLocating(launcher.controller());
-        launcher.controller().awakeFromNib();
-        QVERIFY(launcher.controller().hasTerminated());
-        QVERIFY(!launcher.window().isVisible());
-    }
-
     // A click, a screen reader's press or Enter on the table, with row 0 selected before. Enter
     // (or a double click) on a row does what Launch would, when Launch could.
     void tableInput_data() {
