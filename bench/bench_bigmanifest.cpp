@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of a mod search over a tree that holds a huge file named like a manifest:
 // bench_bigmanifest [size in MiB, default 2048]
 // The tree is made in a temporary folder, the huge file sparse (it takes no disk space). Prints

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long removing double quotes from a manifest value takes as the value grows. The time per
 // character should stay flat: the removal is linear in the text, whatever the text holds.
 #include "support/nsstringcategory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the mod search over a folder: modgate bench_modsearch <folder> [runs]
 // Prints the manifests found and the best search time of the runs; with --count-entries also the
 // number of entries and the time of the bare walk.

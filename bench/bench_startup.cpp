@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the real launcher window against a bare window of the same widgets.
 //
 // Each start is its own process (this program again, with --child), run offscreen: the time from

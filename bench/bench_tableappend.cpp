@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main-thread cost of mods arriving in a burst, as the search worker delivers them: 1,000 and
 // 10,000 queued reports into a controller whose table is on (an offscreen) screen. The cost per
 // row should stay flat as the list grows.

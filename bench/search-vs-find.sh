@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the mod search against `find -iname ut2k4mod.ini` over synthetic trees, side by side in
 # one run on a warm cache. Usage: bench/search-vs-find.sh [build dir] [entries...]
 # Default: build, 100000 and 1000000 entries (the large tree takes about a minute to generate).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a desktop needs besides the binary, and the Debian package made from the installed tree:
 # `cpack -G DEB` in the build folder writes modgate_<version>_<arch>.deb.
 set(MODGATE_APP_ID org.modgate.Modgate)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Game log text of any shape: no crash, and a path found is never empty and never spans a line.
 #include "installation/gamelocation.h"
 #include "support/textfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Manifest bytes as the search reads them: decoded, parsed, and the cleaning helpers run on them.
 #include "catalogue/modmanifest.h"
 #include "support/nsstringcategory.h"

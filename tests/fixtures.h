@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One home for what tests build on disk: trees of files, folders and links, copies of the game in

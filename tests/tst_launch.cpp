@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 #include "app/gamelaunch.h"
 #include "app/launcher.h"

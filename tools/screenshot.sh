@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes a screenshot of the launcher window showing the sample mods, on a private X server.
 # Usage: tools/screenshot.sh [BUILD_DIR] [OUTPUT_PNG]   (defaults: build, docs/screenshot.png)
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/gamelaunch.h"
 
 QString cleanedCommand(const std::optional<QString>& command) {

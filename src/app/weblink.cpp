@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/weblink.h"
 
 bool showsLinkButton(const std::optional<QString>& url) {

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """One player's journey through the real modgate, read and driven through the accessibility bus
 (AT-SPI) on the X server and D-Bus session e2e_launch.sh makes for it. With --first-rows, it
 only starts modgate on the sample installation until it lists the mods, then quits."""

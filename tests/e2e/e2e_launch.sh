@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs e2e_launch.py on an X server, D-Bus session and runtime folder of its own (the accessibility
 # bus keeps its socket there), so that runs side by side never meet on one bus. Exits 77 (skipped)
 # only where no X server can be had; anything else missing fails, since ./test installs it.

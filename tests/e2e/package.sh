@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it without installing it: its fields and files, the
 # desktop file and metainfo it carries, and its binary listing the sample's mods.
 # Usage: package.sh BUILD_DIR VERSION SAMPLE_GAME SAMPLE_INSTALLATION

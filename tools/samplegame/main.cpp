@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the game: shows the arguments it was given and its working directory.
 //
 // MODGATE_SAMPLE_GAME_RECORD names a file to write the same facts to, as JSON:

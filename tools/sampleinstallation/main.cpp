@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds stand-ins for an installed copy of the game, so the launcher can be run and measured
 // without it:
 //   modgate-sample-installation --game <sample game binary> --out <dir>
