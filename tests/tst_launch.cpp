@@ -8,10 +8,13 @@
 #include "testmain.h"
 #include "window/vxfadewindow.h"
 
+#include <QCloseEvent>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
+#include <QWindow>
 #include <csignal>
 
 using namespace std::chrono_literals;
@@ -32,7 +35,7 @@ const QStringList passed[] = {{u""_s}, {u"-log -windowed"_s, u"-mod=ModA"_s}, {u
 // A command and a launchName, and the arguments the game gets for them.
 using Row = std::tuple<std::optional<QString>, std::optional<QString>, QStringList>;
 // How the game ends, or why none starts.
-enum class End { Quits, Killed, AtOnce, Relaunch, Fails, Cancelled, Nothing };
+enum class End { Quits, Killed, AtOnce, Relaunch, Closed, Fails, Cancelled, Nothing };
 // The game's layout and executable, the stored path ("<tmp>": the temporary, current folder),
 // the selected row (-1: none), the end.
 using Case = std::tuple<Layout, Executable, QString, int, End>;
@@ -97,6 +100,8 @@ private slots:
         const QString game = u"<tmp>/game"_s;
         QTest::newRow("bundle, again within 3 s") << Case{Bundle, SampleGame, game, 1, Relaunch};
         QTest::newRow("OldUnreal Linux") << Case{OldUnreal, SampleGame, game, 2, Quits};
+        QTest::newRow("closed by the user while starting")
+            << Case{Bundle, SampleGame, game, 0, Closed};
         QTest::newRow("relative path, killed") << Case{Bundle, SampleGame, u"game"_s, 0, Killed};
         // Found again from the log; the game quits within the pause.
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
@@ -159,6 +164,13 @@ private slots:
         QCOMPARE(
             started.value(u"workingDirectory"_s).toString(),
             QFileInfo(layout == Layout::Bundle ? game : game + u"/System"_s).canonicalFilePath());
+        if (end == End::Closed) {
+            // Only takes the window out of the way: Modgate goes on while the game runs.
+            QCloseEvent close;
+            QCoreApplication::sendEvent(controller->window->windowHandle(), &close);
+            QTimer::singleShot(1500, [] { QCoreApplication::exit(2); });
+            QCOMPARE(QCoreApplication::exec(), 2);
+        }
         if (end != End::AtOnce) {
             QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L Launching, please wait..."_s, slow);
             QVERIFY2(pause.hasExpired(), "hidden before the pause ended");
