@@ -123,8 +123,8 @@ void Controller::stopIndicator() {
 void Controller::utClosed() {
     window->makeKeyAndOrderFront(this);
     statusField->setText(QStringLiteral("Welcome back!"));
-    // Not cancelled by anything, a new launch included.
-    // A later launch's failure stays, though: it is what the player must read.
+    // Not cancelled by a new launch; only that launch's failure is left standing, since it is
+    // what the player must read.
     performAfterDelay(statusField, 3000, [label = statusField] {
         if (!label->text().startsWith(startFailurePrefix))
             label->setText(QStringLiteral(""));
