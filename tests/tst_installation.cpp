@@ -161,7 +161,7 @@ private slots:
         for (const qint64 extra : {0, 1}) {
             QVERIFY(fixtures::writeGameLog(fixtures::bundleLogPath(),
                                            fill("$/" + bundle + "/System")) &&
-                    QFile::resize(fixtures::bundleLogPath(), maxGameLogBytes + extra));
+                    QFile::resize(fixtures::bundleLogPath(), (qint64(64) << 20) + extra));
             UserDefaults::standard().setObjectForKey(std::nullopt, pathKey);
             Controller controller;
             controller.setWellKnownGameFolders({});
