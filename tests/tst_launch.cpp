@@ -35,7 +35,7 @@ const QStringList passed[] = {{u""_s}, {u"-log -windowed"_s, u"-mod=ModA"_s}, {u
 // A command and a launchName, and the arguments the game gets for them.
 using Row = std::tuple<std::optional<QString>, std::optional<QString>, QStringList>;
 // How the game ends, or why none starts.
-enum class End { Quits, Killed, AtOnce, Relaunch, Closed, Fails, Cancelled, Nothing };
+enum class End { Quits, Killed, AtOnce, Relaunch, Closed, FailsNext, Fails, Cancelled, Nothing };
 // The game's layout and executable, the stored path ("<tmp>": the temporary, current folder),
 // the selected row (-1: none), the end.
 using Case = std::tuple<Layout, Executable, QString, int, End>;
@@ -102,6 +102,8 @@ private slots:
         QTest::newRow("OldUnreal Linux") << Case{OldUnreal, SampleGame, game, 2, Quits};
         QTest::newRow("closed by the user while starting")
             << Case{Bundle, SampleGame, game, 0, Closed};
+        QTest::newRow("next launch fails within 3 s")
+            << Case{OldUnreal, SampleGame, game, 2, FailsNext};
         QTest::newRow("relative path, killed") << Case{Bundle, SampleGame, u"game"_s, 0, Killed};
         // Found again from the log; the game quits within the pause.
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
@@ -180,6 +182,15 @@ private slots:
                 fixtures::writeFile(quitPath);
         }
         QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
+        if (end == End::FailsNext) {
+            // The reason stays, past the welcome's delayed clear.
+            QVERIFY(QFile::setPermissions(fixtures::executableOf(game, layout), QFile::ReadOwner));
+            controller->launch();
+            QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
+            QTest::qWait(3500);
+            QVERIFY2(now().startsWith(u"W-B- Could not start the game: "_s), qPrintable(now()));
+            return;
+        }
         if (end == End::Relaunch) {
             // The first welcome's delayed clear still empties the status line.
             QVERIFY(QFile::remove(quitPath));
