@@ -2,11 +2,15 @@
 #include "app/controller.h"
 #include "app/gamebundledialog.h"
 #include "fixtures.h"
+#include "installation/desktopentry.h"
+#include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
+#include "installation/steamlibraries.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -37,7 +41,9 @@ private slots:
         // The bundle, an OldUnreal copy and an original Linux client's.
         QVERIFY(fixtures::makeTree(games->path(), "f:" + bundle + '/' + inBundle +
                                                       ";f:Linux/System/UT2004;"
-                                                      "f:Classic/System/ut2004-bin"));
+                                                      "f:Classic/System/ut2004-bin;"
+                                                      "f:Steam/Unreal Tournament 2004/linuxdata/"
+                                                      "System/ut2004-bin-linux-amd64"));
     }
     void cleanup() {
         // After a cancel Qt runs no loop, a dialog's included, until the application's own ran.
@@ -92,6 +98,113 @@ private slots:
                               game + '/'}));
     }
 
+    // Library lists as Steam writes them, its older form, and text that is not one.
+    void steamLibraryPaths_data() {
+        columns("vdf", "expected"); // the paths, joined with ";"
+        const QString now =
+            "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/jo/.local/"
+            "share/Steam\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"13230\""
+            "\t\t\"5765431723\"\n\t\t}\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"/mnt/Second "
+            "Drive/SteamLibrary\"\n\t}\n}\n";
+        row("Steam's own", now, "/home/jo/.local/share/Steam;/mnt/Second Drive/SteamLibrary");
+        row("older form",
+            "\"LibraryFolders\" { \"TimeNextStatsReport\" \"1\" \"1\" \"/mnt/games\" }",
+            "/mnt/games");
+        row("comments, bare words, PATH in capitals, escapes",
+            "// made by hand\nlibraryfolders { 0 { PATH \"/a\\\\b \\\"q\\\"\" } }", "/a\\b \"q\"");
+        row("a block left open", now.chopped(2), "");
+        row("one brace too many", now + "}", "");
+        row("a string left open", "\"libraryfolders\" { \"0\" { \"path\" \"/a }}", "");
+        row("a key without a value", "\"libraryfolders\" { \"0\" { \"path\" } }", "");
+        row("binary", QChar(1) + QString("libraryfolders") + QChar(0) + "path" + QChar(0) + "/a",
+            "");
+        row("empty", "", "");
+    }
+    void steamLibraryPaths() {
+        QFETCH(QString, vdf);
+        QFETCH(QString, expected);
+        QCOMPARE(::steamLibraryPaths(vdf).join(u';'), expected);
+    }
+
+    // The program an installer's menu entry starts.
+    void desktopEntryProgram_data() {
+        columns("entry", "expected");
+        const QString head = "[Desktop Entry]\nType=Application\nName=UT2004\n";
+        row("OldUnreal's", head + "Exec=\"/games/UT2004/System/UT2004\" %u\nIcon=x\n",
+            "/games/UT2004/System/UT2004");
+        row("unquoted, spaces around =", head + "Exec = /g/SystemARM64/UT2004 %u",
+            "/g/SystemARM64/UT2004");
+        row("quoted with a space and an escaped quote",
+            head + "Exec=\"/my games/U\\\\\"T/System/UT2004\"", "/my games/U\"T/System/UT2004");
+        row("only in the main group", "[Desktop Action x]\nExec=/a/System/UT2004\n" + head, none);
+        row("empty Exec=", head + "Exec=\n", none);
+        row("quote left open", head + "Exec=\"/games/UT2004/System/UT2004 %u", none);
+        row("relative", head + "Exec=UT2004 %u", none);
+        row("ExecPath= is another key", head + "ExecPath=/a/System/UT2004", none);
+    }
+    void desktopEntryProgram() {
+        QFETCH(QString, entry);
+        QFETCH(QString, expected);
+        QCOMPARE(::desktopEntryProgram(entry).value_or(none), expected);
+    }
+
+    // The places in their order over a sandbox ("$"): a log, a known folder, an installer's menu
+    // entry, two Steam roots (the first with a library list), the games folder and two PATH
+    // folders. Each folder found once, where it was first found; a place that fails gives nothing.
+    void findGameCopies_data() {
+        columns("tree", "log", "entry", "vdf", "expected"); // expected joined with ";"
+        const QString ut = "/System/UT2004", steam = "steamapps/common/Unreal Tournament 2004/";
+        const QString library = "\"libraryfolders\" { \"1\" { \"path\" \"$/Drive2\" } }";
+        const QString entry = "[Desktop Entry]\nExec=\"$/Custom/System/UT2004\" %u\n";
+        const QString everywhere =
+            "f:Known" + ut + ";f:Custom" + ut + ";f:Drive2/" + steam + "linuxdata" + ut +
+            ";f:Drive2/" + steam + "linuxdata-oldunreal-v2" + ut + ";f:Steam2/" + steam +
+            "linuxdata-oldunreal" + ut + ";f:Games/Lutris" + ut +
+            ";f:Games/GOG/Unreal Tournament 2004" + ut + ";d:Games/Empty;f:Pkg" + ut +
+            ";l:Bin2/ut2004>../Pkg/System/UT2004";
+        row("every place, in order", everywhere, "", entry, library,
+            "$/Known;$/Custom;$/Drive2/" + steam + "linuxdata-oldunreal-v2;$/Drive2/" + steam +
+                "linuxdata;$/Steam2/" + steam +
+                "linuxdata-oldunreal;$/Games/GOG/Unreal Tournament "
+                "2004;$/Games/Lutris;$/Pkg");
+        row("each folder once, by its first place",
+            "f:Custom" + ut + ";l:Known>Custom;l:Games/Again>../Custom;l:Bin1/ut2004>../Custom" +
+                ut,
+            "$/Custom/System/", entry, "", "$/Custom/");
+        row("a log naming no copy, an entry naming a folder", "f:Known" + ut + ";d:Custom" + ut,
+            "$/Gone/System/", entry, "", "$/Known");
+        row("a malformed library list: the root's own copy still",
+            "f:Drive2/" + steam + "linuxdata" + ut + ";f:Steam1/" + steam + "linuxdata" + ut, "",
+            "", library.chopped(1), "$/Steam1/" + steam + "linuxdata");
+        row("a library list over 64 KiB", "f:Drive2/" + steam + "linuxdata" + ut, "", "",
+            library + QString(64 << 10, u' '), "");
+        row("a PATH command that loops, one outside a System folder",
+            "l:Bin1/ut2004>ut2004;f:Pkg" + ut + ";f:Pkg/bin/ut2004;l:Bin2/ut2004>../Pkg/bin/ut2004",
+            "", "", "", "");
+    }
+    void findGameCopies() {
+        QFETCH(QString, tree);
+        QFETCH(QString, log);
+        QFETCH(QString, entry);
+        QFETCH(QString, vdf);
+        QFETCH(QString, expected);
+        const QString root = games->filePath("sandbox");
+        const auto in = [&](QString text) { return text.replace(u'$', root); };
+        QVERIFY(fixtures::makeTree(root, tree));
+        QVERIFY(log.isEmpty() || fixtures::writeGameLog(root + "/log", in(log)));
+        QVERIFY(fixtures::writeFile(root + "/app.desktop", in(entry).toUtf8()));
+        QVERIFY(
+            fixtures::writeFile(root + "/Steam1/steamapps/libraryfolders.vdf", in(vdf).toUtf8()));
+        const GameCopyPlaces places{{root + "/log"},         {root + "/Known"},
+                                    {root + "/app.desktop"}, {root + "/Steam1", root + "/Steam2"},
+                                    root + "/Games",         {root + "/Bin1", root + "/Bin2"}};
+        QStringList found = ::findGameCopies(places, CpuArchitecture::X86_64);
+        // The games folder's order is the file system's.
+        if (found.size() > 6 && found.at(5) > found.at(6))
+            found.swapItemsAt(5, 6);
+        QCOMPARE(found.join(u';'), in(expected));
+    }
+
     // The stored path, the logs (naming System folders), the known folders, each taken only where
     // a game is recognised; then the real dialog, where a name below the games is typed in and
     // confirmed, and a cancel follows while it stays open. "-" expected: the application ended.
@@ -117,6 +230,8 @@ private slots:
         typed("so does a SystemARM64 folder", "Linux/SystemARM64", "$/Linux");
         typed("a System folder of no game", "NoGame/System", none);
         typed("another folder of a game", "Classic/Help", none);
+        typed("Steam's copy stands for its native tree", "Steam/Unreal Tournament 2004",
+              "$/Steam/Unreal Tournament 2004/linuxdata");
     }
     void setUnrealLocation() {
         QFETCH(QString, stored);
@@ -135,6 +250,7 @@ private slots:
         Controller controller;
         controller.setWellKnownGameFolders(fill(known).split(u' ', Qt::SkipEmptyParts));
         bool cancelled = false;
+        QString refused, lastTyped;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
@@ -142,8 +258,11 @@ private slots:
                 return;
             const QString name = std::exchange(typed, QString());
             cancelled = name.isEmpty();
-            if (cancelled)
+            if (cancelled) {
+                refused = dialog->findChild<QLabel*>("refusal")->text();
                 return dialog->reject();
+            }
+            lastTyped = games->filePath(name);
             dialog->setDirectory(QFileInfo(games->filePath(name)).path());
             // selectFile() leaves a name field that has the focus alone; typed in, the name counts.
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(name).fileName());
@@ -152,6 +271,12 @@ private slots:
         timer.start(20);
         controller.setUnrealLocation();
         QCOMPARE(cancelled && controller.hasTerminated(), expected == none);
+        // A refused folder is refused with its reason.
+        QCOMPARE(refused, lastTyped.isEmpty() || expected != none
+                              ? QString()
+                              : "No copy of the game in " + lastTyped +
+                                    ": Modgate looks for System/UT2004, System/ut2004-bin-linux-"
+                                    "amd64 or Unreal Tournament 2004.app");
         QCOMPARE(UserDefaults::standard().stringForKey(pathKey).value_or(none), fill(expected));
     }
 

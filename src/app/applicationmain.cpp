@@ -3,6 +3,8 @@
 
 #include "app/controller.h"
 #include "app/launcher.h"
+#include "app/singleinstance.h"
+#include "window/vxfadewindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -16,11 +18,27 @@ void configureApplication() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+void raiseWindow(QWidget& window) {
+    // Out of the way while a game runs: it comes back when the game exits.
+    if (!window.isVisible())
+        return;
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+}
+
 int applicationMain(int argc, char** argv) {
     QApplication application(argc, argv);
     configureApplication();
 
+    // Before anything is looked for or shown: a second start only raises the first's window.
+    SingleInstance instance(SingleInstance::defaultSocketName());
+    if (!instance.isFirst())
+        return 0;
+
     Launcher launcher;
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &launcher.window(),
+                     [&launcher] { raiseWindow(launcher.window()); });
     launcher.controller().awakeFromNib();
     if (launcher.controller().hasTerminated())
         return 0;

@@ -4,5 +4,10 @@
 // Names the application and sets how it ends; call once the QApplication exists.
 void configureApplication();
 
+class QWidget;
+
+// Brings a shown window to the front, as a second start asks.
+void raiseWindow(QWidget& window);
+
 // Builds the application, its window and controller, starts up and runs the event loop.
 int applicationMain(int argc, char** argv);

@@ -61,6 +61,7 @@ void Controller::connectOutlets() {
     header->resizeSection(linkColumn, 32);
 
     connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
+    connectGameCopyControls();
     // Enter or a double click on a row does what the Launch button would, when it may.
     connect(tableView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         if (index.column() != ModTableModel::columnWithIdentifier(u"url") &&
@@ -87,11 +88,13 @@ void Controller::awakeFromNib() {
     UserDefaults::standard().registerDefaults({{QStringLiteral("fadingWindows"), true}});
     setUpLinkColumn();
 
-    setUnrealLocation();
+    // A stored copy that is gone is looked for again now, while the player sees the result.
+    relocateIfGone();
     if (terminated)
         return;
 
-    detachNewThread([this, queue = mainThread] { findAllUnrealMods(this, queue); });
+    showGameCopies();
+    startSearch();
 
     tableView->setFocus();
     window->makeKeyAndOrderFront(this);
@@ -102,6 +105,7 @@ void Controller::modSearchBegan() {
     busyIndicator->startAnimation();
     statusField->setText(QStringLiteral("Searching for mods..."));
     locked = true;
+    updateGameControls();
 }
 
 void Controller::newUnrealModWasFound(ModEntry entry) {
@@ -114,6 +118,7 @@ void Controller::modSearchEnded() {
     statusField->setText(QStringLiteral(""));
     tableViewSelectionDidChange();
     locked = false;
+    updateGameControls();
 }
 
 void Controller::tableViewSelectionDidChange() {

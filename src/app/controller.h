@@ -2,6 +2,7 @@
 #pragma once
 
 #include "catalogue/modentry.h"
+#include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 
 #include <QList>
@@ -16,6 +17,7 @@
 #include <optional>
 
 class BusyIndicator;
+class GameSelector;
 class LinkButtonCell;
 class MainThreadQueue;
 class ModTableModel;
@@ -35,12 +37,15 @@ public:
 
     // Outlets: the window's controls, set before awakeFromNib(). The window owns them.
     BusyIndicator* busyIndicator = nullptr;
+    GameSelector* gameSelector = nullptr;
     QPushButton* launchButton = nullptr;
+    QPushButton* reloadButton = nullptr;
     QLabel* statusField = nullptr;
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
 
-    // Row i of the table is mods[i]; entries are only ever appended, on the main thread.
+    // Row i of the table is mods[i]; entries are only ever appended, on the main thread. A new
+    // search (another copy of the game, or Reload) starts a new list: the plain game alone.
     QList<ModEntry> mods;
     bool searching = false;
     bool locked = false;
@@ -77,8 +82,14 @@ public:
 
     // The search worker's body. Static: the controller may be gone while a worker still runs, so
     // workers only ever name it inside calls they queue, which the closed queue then drops.
+    // Reports of a search other than the latest (generation) are dropped.
     static void findAllUnrealMods(Controller* controller,
-                                  const std::shared_ptr<MainThreadQueue>& queue);
+                                  const std::shared_ptr<MainThreadQueue>& queue, int generation);
+
+    // The copies of the game: the one in use, and the others to choose from.
+    void reload();
+    void useGameCopy(const QString& gamePath);
+    void chooseOtherFolder();
 
     // Game location.
     void setUnrealLocation();
@@ -86,8 +97,10 @@ public:
     // Runs the modal location dialog; the chosen bundle path, or absent when cancelled.
     using LocationDialog = std::function<std::optional<QString>(Controller&)>;
     void setLocationDialog(LocationDialog dialog) { locationDialog = std::move(dialog); }
-    // The folders tried after the game logs; by default where installers put the game.
-    void setWellKnownGameFolders(QStringList folders) { knownGameFolders = std::move(folders); }
+    // Where copies of the game are looked for; by default the current user's places.
+    void setGameCopyPlaces(GameCopyPlaces places) { copyPlaces = std::move(places); }
+    // The same, with these folders tried after the game logs instead of the installers' ones.
+    void setWellKnownGameFolders(QStringList folders);
 
 private:
     int selectedRow() const;
@@ -106,8 +119,20 @@ private:
     bool launching = false;
 
     // --- game location ---
+    GameCopyPlaces gameCopyPlaces() const;
+    std::optional<QString> askForGameFolder();
+    // Finds the game again where the stored copy is gone; true when it did.
+    bool relocateIfGone();
     LocationDialog locationDialog;
-    std::optional<QStringList> knownGameFolders;
+    std::optional<GameCopyPlaces> copyPlaces;
+
+    // --- copies of the game ---
+    void connectGameCopyControls();
+    void showGameCopies();
+    void startSearch();
+    void updateGameControls();
+    int searchGeneration = 0;
+    bool relistAfterGame = false;
 
     // --- table ---
     ModTableModel* tableModel = nullptr;

@@ -51,10 +51,12 @@ void Controller::launch() {
 
     std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());
     if (!layout) {
-        UserDefaults::standard().setObjectForKey(std::nullopt, unrealPathKey);
-        setUnrealLocation();
+        relocateIfGone();
         if (hasTerminated())
             return;
+        // The list is the old copy's; the new one's is listed once the window is back.
+        relistAfterGame = true;
+        showGameCopies();
         // A bundle chosen by name alone may still lack its executable: the start then fails and
         // says why.
         layout = recognizeGameLayout(storedBundlePath());
@@ -67,6 +69,7 @@ void Controller::launch() {
     launchButton->setEnabled(false);
     locked = true;
     launching = true;
+    updateGameControls();
 
     // The worker gets copies: widgets and the mod list belong to this thread.
     LaunchRequest request{unshared(mods.at(row)),
@@ -113,6 +116,8 @@ void Controller::launchFailed(const QString& executable, const QString& reason) 
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;
+    // A relocated copy is listed after the next launch that works: the reason must stay readable.
+    updateGameControls();
     systemLog(QStringLiteral("Could not start %1: %2").arg(executable, reason));
 }
 
@@ -126,10 +131,15 @@ void Controller::utClosed() {
     // Not cancelled by a new launch; only that launch's failure is left standing, since it is
     // what the player must read.
     performAfterDelay(statusField, 3000, [label = statusField] {
-        if (!label->text().startsWith(startFailurePrefix))
+        // Nor a search's, which the return from a relocated copy may have started.
+        if (!label->text().startsWith(startFailurePrefix) &&
+            label->text() != u"Searching for mods...")
             label->setText(QStringLiteral(""));
     });
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;
+    updateGameControls();
+    if (std::exchange(relistAfterGame, false))
+        reload();
 }

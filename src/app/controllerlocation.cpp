@@ -2,38 +2,28 @@
 #include "app/controller.h"
 
 #include "app/gamebundledialog.h"
+#include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
 #include "support/systemservices.h"
-#include "support/textfile.h"
 #include "support/userdefaults.h"
-
-#include <QDir>
-#include <QStandardPaths>
+#include "window/vxfadewindow.h"
 
 namespace {
 
 const QString unrealPathKey = QStringLiteral("unrealPath");
 
-// A log line naming a game that has since been moved or deleted must not win over the user: it
-// would be stored again after every failed launch.
-std::optional<QString> gameNamedByLog(const QString& logPath) {
-    const std::optional<QString> logText = stringWithContentsOfFile(logPath, maxGameLogBytes);
-    if (!logText)
-        return std::nullopt;
-    std::optional<QString> gamePath = gamePathFromGameLog(*logText);
-    if (!gamePath || !recognizeGameLayout(*gamePath))
-        return std::nullopt;
-    return gamePath;
-}
-
-QStringList defaultGameFolders() {
-    // XDG_DATA_HOME counts only as an absolute path; QStandardPaths knows the fallback.
-    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return wellKnownGameFolders(QDir::homePath(), dataHome);
-}
-
 } // namespace
+
+void Controller::setWellKnownGameFolders(QStringList folders) {
+    GameCopyPlaces places = defaultGameCopyPlaces();
+    places.wellKnownFolders = std::move(folders);
+    copyPlaces = std::move(places);
+}
+
+GameCopyPlaces Controller::gameCopyPlaces() const {
+    return copyPlaces ? *copyPlaces : defaultGameCopyPlaces();
+}
 
 void Controller::setUnrealLocation() {
     UserDefaults& defaults = UserDefaults::standard();
@@ -41,31 +31,42 @@ void Controller::setUnrealLocation() {
     if (defaults.objectForKey(unrealPathKey))
         return;
 
-    for (const QString& logPath : gameLogPaths(QDir::homePath())) {
-        if (const std::optional<QString> fromLog = gameNamedByLog(logPath)) {
-            defaults.setObjectForKey(*fromLog, unrealPathKey);
-            return;
-        }
+    // A log line naming a game that has since been moved or deleted must not win over the user:
+    // only recognised copies are found.
+    const QStringList copies = findGameCopies(gameCopyPlaces());
+    if (!copies.isEmpty()) {
+        defaults.setObjectForKey(copies.constFirst(), unrealPathKey);
+        return;
     }
-    for (const QString& folder : knownGameFolders ? *knownGameFolders : defaultGameFolders()) {
-        if (recognizeGameLayout(folder)) {
-            defaults.setObjectForKey(folder, unrealPathKey);
-            return;
-        }
-    }
-
-    const std::optional<QString> chosen =
-        locationDialog ? locationDialog(*this)
-                       : GameBundleDialog::chooseBundle(
-                             [this](const QString& path) { return panelIsValidFilename(path); });
+    const std::optional<QString> chosen = askForGameFolder();
     if (!chosen) {
         terminate();
         return;
     }
+    defaults.setObjectForKey(*chosen, unrealPathKey);
+}
+
+std::optional<QString> Controller::askForGameFolder() {
+    const std::optional<QString> chosen =
+        locationDialog ? locationDialog(*this)
+                       : GameBundleDialog::chooseBundle(
+                             [this](const QString& path) { return panelIsValidFilename(path); },
+                             window && window->isVisible() ? window : nullptr);
+    if (!chosen)
+        return std::nullopt;
     // A bundle is stored as chosen; a System folder stands for the game folder above it.
-    const QString gamePath =
-        isGameBundlePath(*chosen) ? *chosen : gameFolderForChosenFolder(*chosen).value_or(*chosen);
-    defaults.setObjectForKey(gamePath, unrealPathKey);
+    return isGameBundlePath(*chosen) ? *chosen
+                                     : gameFolderForChosenFolder(*chosen).value_or(*chosen);
+}
+
+bool Controller::relocateIfGone() {
+    UserDefaults& defaults = UserDefaults::standard();
+    const std::optional<QString> stored = defaults.stringForKey(unrealPathKey);
+    if (stored && recognizeGameLayout(*stored))
+        return false;
+    defaults.setObjectForKey(std::nullopt, unrealPathKey);
+    setUnrealLocation();
+    return true;
 }
 
 bool Controller::panelIsValidFilename(const QString& path) {

@@ -6,14 +6,21 @@
 #include "support/userdefaults.h"
 
 void Controller::findAllUnrealMods(Controller* controller,
-                                   const std::shared_ptr<MainThreadQueue>& queue) {
-    queue->perform([controller] { controller->modSearchBegan(); });
+                                   const std::shared_ptr<MainThreadQueue>& queue, int generation) {
+    // Runs a report on the main thread, unless a newer search has started since.
+    const auto report = [controller, generation, &queue](auto call) {
+        queue->perform([controller, generation, call = std::move(call)]() mutable {
+            if (controller->searchGeneration == generation)
+                call();
+        });
+    };
+    report([controller] { controller->modSearchBegan(); });
     const std::optional<QString> path =
         UserDefaults::standard().stringForKey(QStringLiteral("unrealPath"));
-    searchForModsInBasePath(path, [controller, &queue](ModEntry entry) {
-        queue->perform([controller, entry = std::move(entry)]() mutable {
+    searchForModsInBasePath(path, [controller, &report](ModEntry entry) {
+        report([controller, entry = std::move(entry)]() mutable {
             controller->newUnrealModWasFound(std::move(entry));
         });
     });
-    queue->perform([controller] { controller->modSearchEnded(); });
+    report([controller] { controller->modSearchEnded(); });
 }

@@ -6,8 +6,10 @@
 #include <functional>
 #include <optional>
 
-// The dialog in which the user points at the game's bundle. Qt's own widgets rather than the
-// platform's dialog, so that every confirmed candidate passes the validator on every platform.
+class QLabel;
+
+// The dialog in which the user points at the game's folder or bundle. Qt's own widgets rather than
+// the platform's dialog, so that every confirmed candidate passes the validator on every platform.
 class GameBundleDialog : public QFileDialog {
     Q_OBJECT
 public:
@@ -19,9 +21,11 @@ public:
     // Runs the dialog modally: the accepted bundle path, or absent when the user cancelled.
     static std::optional<QString> chooseBundle(Validator validator, QWidget* parent = nullptr);
 
-    // The folder the dialog opens in: the platform's applications folder where there is one,
-    // else the user's home folder.
+    // The folder the dialog opens in: on macOS the applications folder where there is one, else
+    // the user's home folder.
     static QString firstFolder();
+    // What the dialog says of a refused folder.
+    static QString refusalText(const QString& folder);
 
     void accept() override;
 
@@ -31,4 +35,5 @@ public:
 private:
     Validator validator;
     QString accepted;
+    QLabel* refusal = nullptr;
 };

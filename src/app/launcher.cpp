@@ -37,7 +37,9 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
 
     launcherController = new Controller(mainWindow.get());
     launcherController->busyIndicator = form.busyIndicator;
+    launcherController->gameSelector = form.gameSelector;
     launcherController->launchButton = form.launchButton;
+    launcherController->reloadButton = form.reloadButton;
     launcherController->statusField = form.statusField;
     launcherController->tableView = form.tableView;
     launcherController->window = mainWindow.get();

@@ -8,7 +8,8 @@
 class Controller;
 
 // Serves the controller's data-source answers to a QTableView. Columns are identified by mod
-// entry key; a new mod is one row insertion, never a reset, so the selection survives.
+// entry key; a new mod is one row insertion, never a reset, so the selection survives. Only a
+// new list (another search) resets.
 class ModTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -27,6 +28,14 @@ public:
         beginInsertRows({}, row, row);
         append();
         endInsertRows();
+    }
+
+    // Wraps the start of a new list in the controller in one reset: another copy's mods are
+    // another list, and no selection survives it.
+    template <typename Replace> void replaceRows(Replace&& replace) {
+        beginResetModel();
+        replace();
+        endResetModel();
     }
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -2,6 +2,7 @@
 #include "installation/gamelayout.h"
 
 #include "installation/gameinstallation.h"
+#include "installation/steamlibraries.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -100,5 +101,9 @@ std::optional<QString> gameFolderForChosenFolder(const QString& chosen,
         if (recognizeGameLayout(parent, architecture))
             return parent;
     }
+    // Steam's copy is the Windows game; a native tree inside it is the copy that runs here.
+    for (const QString& tree : steamNativeTrees(folder))
+        if (recognizeGameLayout(tree, architecture))
+            return tree;
     return std::nullopt;
 }

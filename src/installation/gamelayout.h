@@ -35,7 +35,8 @@ GameLayout bundleLayout(const QString& gamePath);
 std::optional<GameLayout> recognizeGameLayout(const QString& gamePath,
                                               CpuArchitecture architecture = hostArchitecture());
 
-// What a folder chosen in the location dialog stands for: the game folder itself, or, for one of
-// its System folders, the folder above; absent where neither holds a recognised copy.
+// What a folder chosen in the location dialog stands for: the game folder itself; for one of its
+// System folders, the folder above; for Steam's copy, the first native tree inside it; absent
+// where none holds a recognised copy.
 std::optional<QString> gameFolderForChosenFolder(const QString& chosen,
                                                  CpuArchitecture architecture = hostArchitecture());

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/controller.h"
+
+#include "app/gameselector.h"
+#include "app/modtablemodel.h"
+#include "installation/gamecopies.h"
+#include "support/mainthreadqueue.h"
+#include "support/userdefaults.h"
+
+#include <QPushButton>
+
+namespace {
+
+const QString unrealPathKey = QStringLiteral("unrealPath");
+
+} // namespace
+
+void Controller::connectGameCopyControls() {
+    if (gameSelector) {
+        connect(gameSelector, &GameSelector::copyChosen, this,
+                [this](const QString& path) { useGameCopy(path); });
+        connect(gameSelector, &GameSelector::otherFolderChosen, this,
+                [this] { chooseOtherFolder(); });
+    }
+    if (reloadButton)
+        connect(reloadButton, &QPushButton::clicked, this, [this] { reload(); });
+}
+
+void Controller::showGameCopies() {
+    if (gameSelector)
+        gameSelector->setCopies(
+            findGameCopies(gameCopyPlaces()),
+            UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString()));
+}
+
+void Controller::startSearch() {
+    // Whatever an earlier search still reports is dropped from here on.
+    const int generation = ++searchGeneration;
+    relistAfterGame = false;
+    if (mods.size() > 1) {
+        tableModel->replaceRows([this] { mods.resize(1); });
+        // The selection went with the old list.
+        launchButton->setEnabled(false);
+    }
+    // Off until this search has ended.
+    if (gameSelector)
+        gameSelector->setEnabled(false);
+    if (reloadButton)
+        reloadButton->setEnabled(false);
+    detachNewThread(
+        [this, queue = mainThread, generation] { findAllUnrealMods(this, queue, generation); });
+}
+
+void Controller::reload() {
+    // The running game's copy stays the listed one.
+    if (launching)
+        return;
+    showGameCopies();
+    startSearch();
+}
+
+void Controller::useGameCopy(const QString& gamePath) {
+    if (launching)
+        return;
+    UserDefaults::standard().setObjectForKey(gamePath, unrealPathKey);
+    reload();
+}
+
+void Controller::chooseOtherFolder() {
+    if (launching)
+        return;
+    if (const std::optional<QString> chosen = askForGameFolder())
+        useGameCopy(*chosen);
+}
+
+void Controller::updateGameControls() {
+    const bool idle = !searching && !launching;
+    if (gameSelector)
+        gameSelector->setEnabled(idle);
+    if (reloadButton)
+        reloadButton->setEnabled(idle);
+}
