@@ -105,7 +105,7 @@ private slots:
         QTest::newRow("next launch fails within 3 s")
             << Case{OldUnreal, SampleGame, game, 2, FailsNext};
         QTest::newRow("relative path, killed") << Case{Bundle, SampleGame, u"game"_s, 0, Killed};
-        // Found again from the log; the game quits within the pause.
+        // Found again from the log; the game quits within the pause; its mods are listed after.
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
         QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
         QTest::newRow("executable a folder") << Case{Bundle, Folder, game, 1, Fails};
@@ -120,6 +120,7 @@ private slots:
         temp = std::make_unique<QTemporaryDir>();
         const QString game = temp->filePath(u"game"_s);
         QVERIFY(fixtures::makeGame(game, layout, kind));
+        QVERIFY(fixtures::makeTree(game, u"f:NewMod/ut2k4mod.ini"_s));
         QVERIFY(fixtures::writeGameLog(fixtures::linuxLogPath(), game + u"/System/"_s));
         QVERIFY(QDir::setCurrent(temp->path()));
         UserDefaults::standard().setObjectForKey(stored.replace(u"<tmp>"_s, temp->path()),
@@ -180,6 +181,13 @@ private slots:
                 QCOMPARE(::kill(pid_t(started.value(u"pid"_s).toLongLong()), SIGKILL), 0);
             else
                 fixtures::writeFile(quitPath);
+        }
+        if (stored.endsWith(u"/gone")) {
+            // Once the window is back, the list is the found copy's: the plain game, its mod.
+            QTRY_COMPARE_WITH_TIMEOUT(now(), u"W--- "_s, slow);
+            QCOMPARE(controller->mods.size(), 2);
+            QCOMPARE(controller->mods.at(1).launchName, u"NewMod"_s);
+            return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
         if (end == End::FailsNext) {

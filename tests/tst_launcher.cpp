@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
+#include "app/gameselector.h"
 #include "app/launcher.h"
 #include "app/modtablemodel.h"
+#include "app/singleinstance.h"
 #include "app/weblink.h"
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
@@ -15,10 +17,13 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QTimer>
 #include <QWindow>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -147,6 +152,7 @@ private slots:
         QString tree;
         for (int i = 0; i < 30; ++i)
             tree += u"f:Mod%1/ut2k4mod.ini;"_s.arg(i);
+        tree += u"f:System/UT2004"_s;
         QVERIFY(fixtures::makeTree(game, tree));
         QList<ModEntry> walkOrder;
         searchForModsInBasePath(game, [&](ModEntry entry) { walkOrder << entry; });
@@ -180,6 +186,114 @@ private slots:
         QTimer::singleShot(20000, c.window, [] { QCoreApplication::exit(1); }); // if it never ends
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!launcher.window().isVisible());
+    }
+
+    // Another copy chosen, Reload, or a stored copy gone at start-up: the list is the copy's own
+    // mods after the plain game, and the selector shows the copy in use. Copies A (ModA1) and B
+    // (ModB1, ModB2) are the known folders; A is stored unless the row says "gone".
+    void switchingCopies_data() {
+        QTest::addColumn<Action>("act");
+        QTest::addColumn<bool>("gone");
+        QTest::addColumn<QString>("expected"); // the copy in use, then the mods' folders
+        const auto addMod = [](Window& w) {
+            QVERIFY(fixtures::makeTree(w.controller.gameSelector->itemData(0).toString(),
+                                       u"f:ModA2/ut2k4mod.ini"_s));
+        };
+        QTest::newRow("the selector")
+            << Action([](Window& w) { QTest::keyClick(w.controller.gameSelector, Qt::Key_Down); })
+            << false << u"B ModB1 ModB2"_s;
+        QTest::newRow("Other folder, its System folder chosen") << Action([](Window& w) {
+            const QString b = w.controller.gameSelector->itemData(1).toString() + u"/System"_s;
+            w.controller.setLocationDialog([b](Controller&) { return OptionalString(b); });
+            w.controller.gameSelector->setCurrentIndex(2);
+            emit w.controller.gameSelector->activated(2);
+        }) << false << u"B ModB1 ModB2"_s;
+        QTest::newRow("Other folder, cancelled") << Action([](Window& w) {
+            cancelLocating(w.controller);
+            emit w.controller.gameSelector->activated(2);
+        }) << false << u"A ModA1"_s;
+        QTest::newRow("F5 after a mod appeared") << Action([=](Window& w) {
+            addMod(w);
+            QTest::keyClick(&w.table, Qt::Key_F5);
+            // The button's shortcut clicks it once it has shown itself pressed.
+            QTRY_VERIFY(!w.controller.reloadButton->isEnabled());
+        }) << false << u"A ModA1 ModA2"_s;
+        QTest::newRow("Reload twice at once: the first search's reports dropped")
+            << Action([=](Window& w) {
+                   addMod(w);
+                   w.controller.reload();
+                   w.controller.reload();
+               })
+            << false << u"A ModA1 ModA2"_s;
+        QTest::newRow("stored copy gone at start-up") << Action() << true << u"A ModA1"_s;
+    }
+    void switchingCopies() {
+        QFETCH(Action, act);
+        QFETCH(bool, gone);
+        QFETCH(QString, expected);
+        QTemporaryDir copies;
+        const QString a = copies.filePath(u"A"_s), b = copies.filePath(u"B"_s);
+        QVERIFY(fixtures::makeTree(a, u"f:System/UT2004;f:ModA1/ut2k4mod.ini"_s));
+        QVERIFY(
+            fixtures::makeTree(b, u"f:System/UT2004;f:ModB1/ut2k4mod.ini;f:ModB2/UT2K4MOD.INI"_s));
+        UserDefaults::standard().setObjectForKey(gone ? temp.filePath(u"gone"_s) : a,
+                                                 u"unrealPath"_s);
+        Window w({});
+        Controller& c = w.controller;
+        c.setWellKnownGameFolders({a, b});
+        c.awakeFromNib();
+        GameSelector& selector = *c.gameSelector;
+        const auto idle = [&] { return !c.searching && selector.isEnabled(); };
+        QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        QCOMPARE(selector.copies(), (QStringList{a, b}));
+        w.launcher.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.launcher.window()));
+        if (act) {
+            act(w);
+            QCOMPARE(c.reloadButton->isEnabled(), selector.isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
+        }
+        const QString inUse =
+            UserDefaults::standard().stringForKey(u"unrealPath"_s).value_or(u""_s);
+        QStringList listed{QFileInfo(inUse).fileName()};
+        for (const ModEntry& mod : c.mods.mid(1))
+            listed << mod.launchName.value_or(u""_s);
+        std::sort(listed.begin() + 1, listed.end());
+        QCOMPARE(listed.join(u' '), expected);
+        QCOMPARE(c.mods.at(0).name, u"Unreal Tournament 2004"_s);
+        QCOMPARE(selector.currentData().toString(), inUse);
+        QCOMPARE(searchState(c), u"idle, free, still, no Launch, "_s);
+    }
+
+    // A later start finds the first and asks it for its window; a crashed run's socket is no one.
+    void singleInstance_data() {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("nobody") << u"nobody"_s;
+        QTest::newRow("a crashed run's socket") << u"crashed"_s;
+        QTest::newRow("a running Modgate") << u"running"_s;
+    }
+    void singleInstance() {
+        QFETCH(QString, before);
+        const QString name = temp.filePath(u"socket-"_s + before);
+        std::optional<SingleInstance> first;
+        if (before == u"running")
+            first.emplace(name);
+        if (before == u"crashed") {
+            // Bound, never listened on, left behind.
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            qstrncpy(address.sun_path, QFile::encodeName(name).constData(),
+                     sizeof address.sun_path);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+            ::close(fd);
+        }
+        std::optional<QSignalSpy> raised;
+        if (first)
+            raised.emplace(&*first, &SingleInstance::raiseRequested);
+        const SingleInstance later(name);
+        QCOMPARE(later.isFirst(), !first);
+        QVERIFY(!first || raised->wait(5000));
     }
 
     // A click, a screen reader's press or Enter on the table, with row 0 selected before. Enter
