@@ -95,6 +95,16 @@ class App:
             problem = f"status {self.status.name!r}, rows {self.rows()}, {problem!r}"
         raise Failure(f"timed out waiting until {what} ({problem}; windows {screen()})")
 
+    def labelled(self, role, label):
+        """The control of that role a label of that name stands for: on Linux, Qt names a combo
+        box by its text, and screen readers speak its label through this relation."""
+        return next(node for application in pyatspi.Registry.getDesktop(0)
+                    if application.get_process_id() == self.process.pid
+                    for node in descendants(application) if node.getRole() == role
+                    for relation in node.getRelationSet()
+                    if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                    and relation.getTarget(0).name == label)
+
     def rows(self):
         table = self.table.queryTable()
         return [table.getAccessibleAt(row, 0).name for row in range(table.nRows)]
@@ -145,11 +155,37 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     app.quit()
     check(stored_path(config) == game, f"unrealPath stored: {game}")
 
-    # Without the game log, and away from the installer's folder, only the stored path is left.
+    # Without the game log, and away from the installer's folder, only the stored path is left,
+    # and a copy in ~/Games with one mod less.
     os.rename(home + "/.ut2004/System/UT2004.log", work + "/UT2004.log")
     env["XDG_DATA_HOME"] = work + "/nowhere"
-    App(modgate, env, work, "modgate-second").quit()
+    copy = home + "/Games/UT2004 Copy"
+    shutil.copytree(game, copy, symlinks=True)
+    shutil.rmtree(copy + "/ShortLink")
+    app = App(modgate, env, work, "modgate-second")
     check(stored_path(config) == game, "unrealPath unchanged")
+    again = subprocess.run([modgate], env=env, cwd=work, capture_output=True, timeout=60)
+    check(again.returncode == 0 and set(screen()) == {"Modgate"},
+          "a second start ends at once, leaving the first window alone on the screen")
+
+    # The player picks the copy in the "Game" selector, from the keyboard.
+    selector = app.wait('the selector labelled "Game" is on the bus',
+                        lambda: app.labelled(pyatspi.ROLE_COMBO_BOX, "Game"))
+    check(selector.name == "~/.local/share/OldUnreal/UT2004", f"it shows {selector.name}")
+    xdotool("search", "--onlyvisible", "--name", "^Modgate$", "windowfocus", "--sync")
+    for _ in range(4):  # back from the table, over Reload
+        if selector.getState().contains(pyatspi.STATE_FOCUSED):
+            break
+        xdotool("key", "shift+Tab")
+        time.sleep(0.3)
+    check(selector.getState().contains(pyatspi.STATE_FOCUSED), "Shift+Tab reaches the selector")
+    xdotool("key", "Down")
+    app.wait("the copy's mods are listed, its own only",
+             lambda: app.status.name == "" and app.rows()[:1] == [BASE_GAME]
+             and sorted(app.rows()[1:]) == [mod for mod in MODS if mod != "Short Link"])
+    check(selector.name == "~/Games/UT2004 Copy", f"the selector shows {selector.name}")
+    app.quit()
+    check(stored_path(config) == copy, f"unrealPath stored: {copy}")
 
 
 def main():
