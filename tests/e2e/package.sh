@@ -9,8 +9,9 @@ work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 id=org.modgate.Modgate root=$work/root deb=$work/modgate_$2_$(dpkg --print-architecture).deb
 (cd "$work" && cpack -G DEB --config "$1/CPackConfig.cmake" -B "$work" >cpack.log) ||
     { cat "$work/cpack.log"; fail "cpack (./test installs what it needs)"; }
-dpkg-deb --info "$deb" | grep -E '^ Depends: .*qt6-qpa-plugins' | grep -q libqt6svg6 ||
-    fail "Depends: lacks the Qt platform or SVG plugins"
+depends=$(dpkg-deb --info "$deb" | grep -E '^ Depends: .*qt6-qpa-plugins') &&
+    grep -q libqt6svg6 <<<"$depends" && grep -q libqt6network6 <<<"$depends" ||
+    fail "Depends: lacks the Qt platform or SVG plugins, or Qt Network"
 contents=$(dpkg-deb --contents "$deb")
 for file in bin/modgate share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
     share/metainfo/$id.metainfo.xml share/doc/modgate/copyright; do
