@@ -97,9 +97,8 @@ public:
     // Runs the modal location dialog; the chosen bundle path, or absent when cancelled.
     using LocationDialog = std::function<std::optional<QString>(Controller&)>;
     void setLocationDialog(LocationDialog dialog) { locationDialog = std::move(dialog); }
-    // Where copies of the game are looked for; by default the current user's places.
-    void setGameCopyPlaces(GameCopyPlaces places) { copyPlaces = std::move(places); }
-    // The same, with these folders tried after the game logs instead of the installers' ones.
+    // Copies of the game are looked for in the current user's places (findGameCopies), with these
+    // folders tried after the game logs instead of the installers' ones.
     void setWellKnownGameFolders(QStringList folders);
 
 private:
@@ -121,8 +120,8 @@ private:
     // --- game location ---
     GameCopyPlaces gameCopyPlaces() const;
     std::optional<QString> askForGameFolder();
-    // Finds the game again where the stored copy is gone; true when it did.
-    bool relocateIfGone();
+    // Finds the game again where the stored path holds no recognised copy.
+    void relocateIfGone();
     LocationDialog locationDialog;
     std::optional<GameCopyPlaces> copyPlaces;
 

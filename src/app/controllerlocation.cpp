@@ -59,14 +59,13 @@ std::optional<QString> Controller::askForGameFolder() {
                                      : gameFolderForChosenFolder(*chosen).value_or(*chosen);
 }
 
-bool Controller::relocateIfGone() {
+void Controller::relocateIfGone() {
     UserDefaults& defaults = UserDefaults::standard();
     const std::optional<QString> stored = defaults.stringForKey(unrealPathKey);
     if (stored && recognizeGameLayout(*stored))
-        return false;
+        return;
     defaults.setObjectForKey(std::nullopt, unrealPathKey);
     setUnrealLocation();
-    return true;
 }
 
 bool Controller::panelIsValidFilename(const QString& path) {
