@@ -251,6 +251,7 @@ private slots:
         controller.setWellKnownGameFolders(fill(known).split(u' ', Qt::SkipEmptyParts));
         bool cancelled = false;
         QString refused, lastTyped;
+        bool opensAtHome = false;
         QTimer timer;
         connect(&timer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<GameBundleDialog*>(QApplication::activeModalWidget());
@@ -263,6 +264,10 @@ private slots:
                 return dialog->reject();
             }
             lastTyped = games->filePath(name);
+            // It opens at home, nothing typed in, hidden folders shown.
+            opensAtHome = dialog->directory() == QDir::home() &&
+                          dialog->findChild<QLineEdit*>("fileNameEdit")->text().isEmpty() &&
+                          dialog->filter().testFlag(QDir::Hidden);
             dialog->setDirectory(QFileInfo(games->filePath(name)).path());
             // selectFile() leaves a name field that has the focus alone; typed in, the name counts.
             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(name).fileName());
@@ -271,6 +276,7 @@ private slots:
         timer.start(20);
         controller.setUnrealLocation();
         QCOMPARE(cancelled && controller.hasTerminated(), expected == none);
+        QCOMPARE(opensAtHome, !lastTyped.isEmpty());
         // A refused folder is refused with its reason.
         QCOMPARE(refused, lastTyped.isEmpty() || expected != none
                               ? QString()
