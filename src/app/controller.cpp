@@ -117,6 +117,7 @@ void Controller::modSearchEnded() {
 }
 
 void Controller::tableViewSelectionDidChange() {
+    showSelectedModDetails();
     if (searching)
         return;
     launchButton->setEnabled(selectedRow() >= 0);

@@ -18,6 +18,7 @@
 class BusyIndicator;
 class LinkButtonCell;
 class MainThreadQueue;
+class ModDetailsPane;
 class ModTableModel;
 class QLabel;
 class QPushButton;
@@ -39,6 +40,7 @@ public:
     QLabel* statusField = nullptr;
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
+    ModDetailsPane* detailsPane = nullptr;
 
     // Row i of the table is mods[i]; entries are only ever appended, on the main thread.
     QList<ModEntry> mods;
@@ -66,7 +68,12 @@ public:
     bool tableViewShouldSelectRow(int row) const;
     void tableViewWillDisplayCell(LinkButtonCell& cell, QStringView column, int row) const;
     void openUrl();
+    // Opens a web page as the link button does: the same rules, the same log line, and nothing
+    // while locked.
+    void openWebAddress(const std::optional<QString>& url);
     void setUpLinkColumn();
+    // Shows the selected row in the details pane.
+    void showSelectedModDetails();
 
     // Launching.
     void launch();
