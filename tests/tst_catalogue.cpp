@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalogue/moddescription.h"
+#include "catalogue/modlogo.h"
 #include "catalogue/modmanifest.h"
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
+#include "packagewriter/texturepackagewriter.h"
 #include "support/textfile.h"
 #include "testmain.h"
 
@@ -105,6 +107,39 @@ private slots:
         for (qsizetype i = 0; i < layout.links.size(); ++i)
             QCOMPARE(descriptionLinkIndex(descriptionLinkHref(i)), i);
         QCOMPARE(descriptionLinkIndex(QStringLiteral("http://x.org")), -1);
+    }
+
+    // Where a mod's logo comes from: its package, found in any letter case, else its splash.
+    void loadModLogo_data() {
+        QTest::addColumn<QString>("logo");
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<QColor>("found"); // invalid: no logo
+        const QColor package(Qt::red), splash(Qt::blue);
+        QTest::newRow("package before the first dot, group path")
+            << "Pkg.Menu.Logo" << true << package;
+        QTest::newRow("bare name") << "pKG.logo" << false << package;
+        QTest::newRow("missing package") << "Menu.Logo" << true << splash;
+        QTest::newRow("no dot") << "PkgLogo" << true << splash;
+        QTest::newRow("empty") << "" << true << splash;
+        QTest::newRow("missing object, no splash") << "Pkg.Nothing" << false << QColor();
+        QTest::newRow("a FIFO for a package is never opened") << "Fifo.Logo" << true << splash;
+    }
+    void loadModLogo() {
+        QFETCH(QString, logo);
+        QFETCH(bool, splash);
+        QFETCH(QColor, found);
+        QTemporaryDir game;
+        QImage picture(16, 8, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QVERIFY(fixtures::writeFile(
+            game.filePath("Mod/textures/pkg.UTX"),
+            packagewriter::packageWithTexture(picture, packagewriter::Format::RGBA8, "Menu.Logo")));
+        QCOMPARE(::mkfifo(QFile::encodeName(game.filePath("Mod/textures/Fifo.utx")), 0600), 0);
+        picture.fill(Qt::blue);
+        QVERIFY(!splash || (QDir().mkpath(game.filePath("Mod/HELP")) &&
+                            picture.save(game.filePath("Mod/HELP/modlogo.BMP"), "BMP")));
+        const std::optional<QImage> image = ::loadModLogo(game.filePath("Mod"), logo);
+        QCOMPARE(image ? image->pixelColor(0, 0) : QColor(), found);
     }
 
     // Trees of empty manifests, links to nothing and folders: what is found has no title.

@@ -10,6 +10,8 @@
 //     <dir> becomes a large, deterministic tree of N entries holding M mods, plus decoys.
 // Both replace what an earlier run made, and refuse to touch a folder they did not make.
 
+#include "packagewriter/texturepackagewriter.h"
+
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -209,13 +211,13 @@ QList<SampleManifest> sampleManifests() {
 }
 
 // A banner as mods have them, 512 x 128: a gradient panel with rounded, see-through corners and
-// the mod's name.
+// the mod's name. A flat one has few enough colours for a palette of its own.
 QImage sampleLogo(const QString& title, const QColor& from, const QColor& to) {
     QImage logo(512, 128, QImage::Format_ARGB32);
     logo.fill(Qt::transparent);
     QPainter painter(&logo);
     painter.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient gradient(0, 0, 512, 128);
+    QLinearGradient gradient(0, 0, 0, 128);
     gradient.setColorAt(0, from);
     gradient.setColorAt(1, to);
     QPainterPath panel;
@@ -274,6 +276,32 @@ void makeSampleInstallation(const QString& gamePath, const QString& out,
         writeFile(folder + u'/' + mod + QStringLiteral("/System/") + mod + QStringLiteral(".u"),
                   QByteArray(32, '\0'));
     }
+
+    // A logo for each mod in another of the formats mods use; FragOps names a package that is not
+    // there, and AlienInvasion keeps its textures in a lower-case folder, as Windows allows.
+    struct SampleLogo {
+        const char* file;
+        const char* object;
+        packagewriter::Format format;
+        bool masked;
+        const char* title;
+        QColor from, to;
+    };
+    const SampleLogo logos[] = {
+        {"ExampleMod/Textures/ExampleModTex.utx", "Menu.Logo", packagewriter::Format::P8, true,
+         "EXAMPLE MOD", QColor(0x1f, 0x6f, 0xb5), QColor(0x1f, 0x6f, 0xb5)},
+        {"AlienInvasion/textures/AlienTextures.utx", "Logo", packagewriter::Format::DXT1, false,
+         "ALIEN INVASION", QColor(0x2e, 0x8b, 0x3e), QColor(0x0b, 0x2e, 0x12)},
+        {"FrontLine/Textures/FrontLineMenu.utx", "Banner", packagewriter::Format::DXT5, false,
+         "FRONT LINE", QColor(0x8a, 0x6d, 0x3b), QColor(0x3b, 0x2a, 0x12)},
+        {"Troopers/Textures/TroopersUI.utx", "Logo", packagewriter::Format::RGBA8, false,
+         "TROOPERS", QColor(0xb3, 0x3a, 0x3a), QColor(0x3a, 0x0e, 0x2e)},
+    };
+    for (const SampleLogo& logo : logos)
+        writeFile(folder + u'/' + QLatin1StringView(logo.file),
+                  packagewriter::packageWithTexture(
+                      sampleLogo(QLatin1StringView(logo.title), logo.from, logo.to), logo.format,
+                      QLatin1StringView(logo.object), logo.masked));
 
     // The one mod without a package gets its splash picture, which serves as its logo.
     const QString splash = folder + QStringLiteral("/NoLinkMod/Help/NoLinkModLogo.bmp");
