@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -52,6 +53,8 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
 
     name->setObjectName(QStringLiteral("modName"));
     name->setWordWrap(true);
+    // A long title wraps, and a long word is cut rather than widening the window.
+    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     name->setTextFormat(Qt::PlainText);
     name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont bold = name->font();
@@ -66,6 +69,7 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
     description->setAccessibleName(tr("Mod description"));
     description->setOpenLinks(false);
     description->setFrameShape(QFrame::NoFrame);
+    description->document()->setDocumentMargin(0);
     description->viewport()->setAutoFillBackground(false);
     connect(description, &QTextBrowser::anchorClicked, this, [this](const QUrl& href) {
         const qsizetype index = descriptionLinkIndex(href.toString());
