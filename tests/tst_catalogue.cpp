@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "catalogue/moddescription.h"
+#include "catalogue/modlogo.h"
 #include "catalogue/modmanifest.h"
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
+#include "packagewriter/texturepackagewriter.h"
 #include "support/textfile.h"
 #include "testmain.h"
 
 #include <QProcess>
+#include <QTextDocument>
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,7 +27,8 @@ const QString absent = QStringLiteral("-");
 // Every value bracketed, so that a failure shows absent and empty values apart.
 QString shown(const ModEntry& entry) {
     QStringList parts;
-    for (const auto& value : {entry.name, entry.command, entry.url, entry.launchName})
+    for (const auto& value :
+         {entry.name, entry.command, entry.url, entry.launchName, entry.description, entry.logo})
         parts << (value ? '[' + *value + ']' : absent);
     return parts.join(u' ');
 }
@@ -49,16 +54,20 @@ private slots:
         // Quotes go anywhere, then the spaces in front; the last of a key's lines wins, even empty.
         const QString example = "[Mod]\nModTitle=\"Example\"\nModCmdLine=   -example \"x\"\n"
                                 "modurl=x\nModTitle = Other\nMODTITLE=  Last \"Title\"  \nModURL=";
-        const QString exampleEntry = "[Last Title  ] [-example x] [] [M]";
+        const QString exampleEntry = "[Last Title  ] [-example x] [] [M] - -";
         row("LF", example, exampleEntry);
         row("CR LF", QString(example).replace("\n", "\r\n"), exampleEntry);
         row("CR", QString(example).replace('\n', '\r'), exampleEntry);
-        row("mixed line ends", "ModTitle=A\r\nModUrl=u\rModCmdLine=-c\n", "[A] [-c] [u] [M]");
-        row("keys not at a line's start", "modtitle =x\n ModTitle=x\n\tModUrl=x", "- - - [M]");
-        row("quotes and spaces only", "ModTitle= \" \"\"  \"", "[] - - [M]");
-        row("tab kept", "ModTitle= \" \tx", "[\tx] - - [M]");
+        row("mixed line ends", "ModTitle=A\r\nModUrl=u\rModCmdLine=-c\n", "[A] [-c] [u] [M] - -");
+        row("keys not at a line's start", "modtitle =x\n ModTitle=x\n\tModUrl=x", "- - - [M] - -");
+        row("quotes and spaces only", "ModTitle= \" \"\"  \"", "[] - - [M] - -");
+        row("tab kept", "ModTitle= \" \tx", "[\tx] - - [M] - -");
         row("= and a key in values", "ModURL=?a=b\nModCmdLine=ModTitle=x",
-            "- [ModTitle=x] [?a=b] [M]");
+            "- [ModTitle=x] [?a=b] [M] - -");
+        row("description and logo",
+            "ModDesc=\"One|| \"two\"\nmoddesc= Last|line\r\nMODLOGO= \"Pkg.Logo\"",
+            "- - - [M] [Last|line] [Pkg.Logo]");
+        row("empty description and logo", "ModDesc=\nModLogo=", "- - - [M] [] []");
     }
     void modEntryFromManifest() {
         QFETCH(QString, text);
@@ -67,8 +76,70 @@ private slots:
     }
     // The first path component, even where it is the manifest; also for an absent text.
     void launchName() {
-        QCOMPARE(shown(::modEntryFromManifest("", "UT2k4mod.ini")), "- - - [UT2k4mod.ini]");
-        QCOMPARE(shown(::modEntryFromManifest(std::nullopt, "A/B/ut2k4mod.ini")), "- - - [A]");
+        QCOMPARE(shown(::modEntryFromManifest("", "UT2k4mod.ini")), "- - - [UT2k4mod.ini] - -");
+        QCOMPARE(shown(::modEntryFromManifest(std::nullopt, "A/B/ut2k4mod.ini")), "- - - [A] - -");
+    }
+
+    // What the details pane shows of a description: its lines and its links.
+    void modDescription_data() {
+        columns("description", "lines", "links"); // lines joined by "/", links by " "
+        row("none", "", "", "");
+        row("| ends a line, || leaves an empty one", "a|b||c|", "a/b//c/", "");
+        row("links, punctuation after them left out",
+            "See http://a.example/x. Or HTTPS://b.example)|https://c.example/?q=1&r=<2>",
+            "See http://a.example/x. Or HTTPS://b.example)/https://c.example/?q=1&r=<2>",
+            "http://a.example/x HTTPS://b.example https://c.example/?q=1&r=<2>");
+        row("a scheme alone is no link", "http:// https://.", "http:// https://.", "");
+        row("markup shown as text", "<b>&amp;</b>", "<b>&amp;</b>", "");
+        row("colour codes hidden", "\x1b\xff\x01\x01red|\x1b\x01", "red/", "");
+    }
+    void modDescription() {
+        QFETCH(QString, description);
+        QFETCH(QString, lines);
+        QFETCH(QString, links);
+        const ModDescriptionLayout layout = layOutModDescription(description);
+        QTextDocument document;
+        document.setHtml(layout.html);
+        QCOMPARE(document.toPlainText().replace(u'\n', u'/').replace(QChar::LineSeparator, u'/'),
+                 lines);
+        QCOMPARE(layout.links.join(u' '), links);
+        // Each link's anchor leads back to its word.
+        for (qsizetype i = 0; i < layout.links.size(); ++i)
+            QCOMPARE(descriptionLinkIndex(descriptionLinkHref(i)), i);
+        QCOMPARE(descriptionLinkIndex(QStringLiteral("http://x.org")), -1);
+    }
+
+    // Where a mod's logo comes from: its package, found in any letter case, else its splash.
+    void loadModLogo_data() {
+        QTest::addColumn<QString>("logo");
+        QTest::addColumn<bool>("splash");
+        QTest::addColumn<QColor>("found"); // invalid: no logo
+        const QColor package(Qt::red), splash(Qt::blue);
+        QTest::newRow("package before the first dot, group path")
+            << "Pkg.Menu.Logo" << true << package;
+        QTest::newRow("bare name") << "pKG.logo" << false << package;
+        QTest::newRow("missing package") << "Menu.Logo" << true << splash;
+        QTest::newRow("no dot") << "PkgLogo" << true << splash;
+        QTest::newRow("empty") << "" << true << splash;
+        QTest::newRow("missing object, no splash") << "Pkg.Nothing" << false << QColor();
+        QTest::newRow("a FIFO for a package is never opened") << "Fifo.Logo" << true << splash;
+    }
+    void loadModLogo() {
+        QFETCH(QString, logo);
+        QFETCH(bool, splash);
+        QFETCH(QColor, found);
+        QTemporaryDir game;
+        QImage picture(16, 8, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QVERIFY(fixtures::writeFile(
+            game.filePath("Mod/textures/pkg.UTX"),
+            packagewriter::packageWithTexture(picture, packagewriter::Format::RGBA8, "Menu.Logo")));
+        QCOMPARE(::mkfifo(QFile::encodeName(game.filePath("Mod/textures/Fifo.utx")), 0600), 0);
+        picture.fill(Qt::blue);
+        QVERIFY(!splash || (QDir().mkpath(game.filePath("Mod/HELP")) &&
+                            picture.save(game.filePath("Mod/HELP/modlogo.BMP"), "BMP")));
+        const std::optional<QImage> image = ::loadModLogo(game.filePath("Mod"), logo);
+        QCOMPARE(image ? image->pixelColor(0, 0) : QColor(), found);
     }
 
     // Trees of empty manifests, links to nothing and folders: what is found has no title.

@@ -2,9 +2,11 @@
 #include "app/controller.h"
 #include "app/gameselector.h"
 #include "app/launcher.h"
+#include "app/logoloader.h"
 #include "app/modtablemodel.h"
 #include "app/singleinstance.h"
 #include "app/weblink.h"
+#include "catalogue/moddescription.h"
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
@@ -16,10 +18,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryFile>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
 #include <sys/socket.h>
@@ -382,12 +387,118 @@ private slots:
         const QModelIndex cell = w.index(0, w.name);
         QCOMPARE(cell.data().toString(), folderName ? *entry.launchName : *entry.name);
         QCOMPARE(cell.data(Qt::FontRole).value<QFont>().italic(), folderName);
-        QCOMPARE(cell.data(Qt::ForegroundRole),
-                 folderName ? QVariant(w.table.palette().brush(QPalette::Disabled, QPalette::Text))
-                            : QVariant());
+        QCOMPARE(cell.data(Qt::ForegroundRole).isValid(), folderName);
         QCOMPARE(cell.data(Qt::ToolTipRole).toString(), toolTip);
         QVERIFY(!w.table.model()->setData(cell, u"edited"_s, Qt::EditRole));
         QCOMPARE(w.controller.tableViewObjectValueForTableColumn(u"name", 0), entry.name);
+    }
+
+    // The pane follows the selection: nothing, the plain game's copy and program, a mod's logo,
+    // description and launch line. Its links and button open as the link button does, and
+    // nothing while a launch is under way.
+    void detailsPane() {
+        const QString game = temp.filePath(u"pane"_s);
+        QVERIFY(fixtures::makeGame(game, fixtures::Layout::OldUnreal));
+        QImage splash(40, 10, QImage::Format_RGB32);
+        splash.fill(Qt::red);
+        QVERIFY(QDir().mkpath(game + u"/A/help"_s) &&
+                splash.save(game + u"/A/help/aLOGO.bmp"_s, "BMP"));
+        UserDefaults::standard().setObjectForKey(game, u"unrealPath"_s);
+        ModEntry a{u"Alpha"_s, u"-x"_s, u"ab.cd"_s, u"A"_s};
+        a.description = u"One|two at http://a.example/page."_s;
+        a.logo = u"Missing.Logo"_s;
+        Window w({{u"UT2004"_s, u""_s, u"https://www.example.org/"_s, {}},
+                  a,
+                  {{}, {}, u"http://b.example/"_s, u"B"_s}});
+        const auto* pane = w.launcher.window().findChild<QWidget*>(u"detailsPane"_s);
+        const auto visible = [pane](const char* name) {
+            return pane->findChild<QWidget*>(QLatin1StringView(name))->isVisibleTo(pane);
+        };
+        const auto text = [pane](const char* name) {
+            return pane->findChild<QLineEdit*>(QLatin1StringView(name))->text();
+        };
+        auto* logo = pane->findChild<QLabel*>(u"modLogo"_s);
+        auto* description = pane->findChild<QTextBrowser*>(u"modDescription"_s);
+        auto* visit = pane->findChild<QPushButton*>(u"visitWebSite"_s);
+        QVERIFY(visible("nothingSelected") && !visible("modName"));
+
+        w.table.selectRow(0);
+        QVERIFY(!visible("nothingSelected") && !visible("modDescription") && !visible("modLogo"));
+        QCOMPARE(text("gameFolder"), game);
+        QCOMPARE(text("executable"), fixtures::executableOf(game, fixtures::Layout::OldUnreal));
+        QVERIFY(!visible("launchLine") && visit->isEnabled());
+
+        w.table.selectRow(1); // its package is missing: the splash picture, found in any case
+        QCOMPARE(pane->findChild<QLabel*>(u"modName"_s)->text(), u"Alpha"_s);
+        QCOMPARE(description->toPlainText(), u"One\ntwo at http://a.example/page."_s);
+        QCOMPARE(text("launchLine"), u"-x -mod=A"_s);
+        QVERIFY(!visible("gameFolder") && !visit->isEnabled()); // 5 characters open nothing
+        QTRY_VERIFY(visible("modLogo"));
+        QCOMPARE(logo->pixmap().toImage().pixelColor(0, 0), QColor(Qt::red));
+        QCOMPARE(logo->accessibleDescription(), u"Missing.Logo"_s);
+
+        const auto clickLink = [&] { emit description->anchorClicked(descriptionLinkHref(0)); };
+        QVERIFY(loggedBy(clickLink).endsWith(u" http://a.example/page\n"_s));
+        w.table.selectRow(2); // untitled, no logo at all
+        QCOMPARE(pane->findChild<QLabel*>(u"modName"_s)->text(), u"B"_s);
+        QTRY_VERIFY(!visible("modLogo"));
+        QVERIFY(loggedBy([&] {
+                    QTest::mouseClick(visit, Qt::LeftButton);
+                }).endsWith(u"http://b.example/\n"_s));
+        QCOMPARE(opened,
+                 (QList<QUrl>{QUrl(u"http://a.example/page"_s), QUrl(u"http://b.example/"_s)}));
+
+        w.controller.locked = true; // a launch under way
+        QVERIFY(loggedBy([&] { QTest::mouseClick(visit, Qt::LeftButton); }).isEmpty());
+        w.controller.locked = false;
+        w.table.selectRow(1);
+        w.controller.locked = true;
+        QVERIFY(loggedBy(clickLink).isEmpty());
+        QCOMPARE(opened.size(), 2);
+        w.controller.locked = false;
+        w.table.selectionModel()->clearSelection();
+        QVERIFY(visible("nothingSelected"));
+    }
+
+    // Only the newest request is answered, and what was read stays cached.
+    void logoLoader() {
+        QTemporaryDir mods;
+        for (const QString& mod : {u"A"_s, u"B"_s}) {
+            QImage splash(8, 8, QImage::Format_RGB32);
+            splash.fill(mod == u"A" ? Qt::blue : Qt::green);
+            QVERIFY(QDir().mkpath(mods.filePath(mod + u"/Help"_s)) &&
+                    splash.save(mods.filePath(mod + u"/Help/"_s + mod + u"Logo.bmp"_s)));
+        }
+        QList<QColor> shown;
+        LogoLoader loader([&](const std::optional<QImage>& logo) {
+            shown << (logo ? logo->pixelColor(0, 0) : QColor());
+        });
+        loader.request(mods.filePath(u"A"_s), u""_s);
+        loader.request(mods.filePath(u"B"_s), u""_s); // A's answer is on its way: never shown
+        QTRY_VERIFY(!loader.isReading());
+        QCOMPARE(shown, QList<QColor>{QColor(Qt::green)});
+        loader.request(mods.filePath(u"A"_s), u""_s);
+        QVERIFY(!loader.isReading()); // cached
+        QCOMPARE(shown, (QList<QColor>{QColor(Qt::green), QColor(Qt::blue)}));
+    }
+
+    // The split between table and pane is the player's: kept for the next start.
+    void splitterKept() {
+        int paneHeight = 0;
+        {
+            Window w({});
+            w.launcher.window().resize(500, 600);
+            auto* splitter = w.launcher.window().findChild<QSplitter*>(u"detailsSplitter"_s);
+            QSplitterHandle* handle = splitter->handle(1);
+            QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(5, 2));
+            QTest::mouseMove(handle, QPoint(5, -80));
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(5, -80));
+            paneHeight = splitter->sizes().at(1);
+        }
+        Window w({});
+        w.launcher.window().resize(500, 600);
+        QCOMPARE(w.launcher.window().findChild<QSplitter*>(u"detailsSplitter"_s)->sizes().at(1),
+                 paneHeight);
     }
 };
 

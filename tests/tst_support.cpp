@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fixtures.h"
+#include "support/contrast.h"
 #include "support/nsstringcategory.h"
 #include "support/textfile.h"
 #include "support/textlines.h"
@@ -118,6 +119,28 @@ private slots:
         QTest::newRow("lone surrogate") << stringByAddingPercentEscapes(QChar(0xD800)) << Text();
     }
     void percentEscapes() { compare<Text>(); }
+
+    // Untitled rows' text: set apart from the text colour, yet at least 4.5:1 on both row colours.
+    void mutedText_data() {
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("base");
+        QTest::addColumn<QColor>("alternate");
+        QTest::newRow("light") << QColor(Qt::black) << QColor(Qt::white) << QColor(0xf7f7f7);
+        QTest::newRow("dark") << QColor(0xfcfcfc) << QColor(0x2a2a2a) << QColor(0x353535);
+        QTest::newRow("low contrast to begin with")
+            << QColor(0x767676) << QColor(Qt::white) << QColor(0xf0f0f0);
+    }
+    void mutedText() {
+        QFETCH(QColor, text);
+        QFETCH(QColor, base);
+        QFETCH(QColor, alternate);
+        QCOMPARE(contrastRatio(Qt::black, Qt::white), 21.0);
+        const QColor muted = mutedTextColor(text, {base, alternate});
+        const double own = contrastRatio(text, base);
+        QVERIFY(contrastRatio(muted, base) >= qMin(4.5, own));
+        QVERIFY(contrastRatio(muted, alternate) >= qMin(4.5, contrastRatio(text, alternate)));
+        QCOMPARE(muted != text, own > 5.0);
+    }
 
     void defaultsStayInMemoryAndStoredValuesWin() {
         UserDefaults& defaults = UserDefaults::standard();

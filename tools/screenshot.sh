@@ -54,10 +54,12 @@ for _ in $(seq 300); do
 done
 [ -n "$window" ] || { echo "screenshot: the window did not appear" >&2; exit 1; }
 
-# The search over the sample is over in a moment; then pick the first mod, as a user would.
+# The search over the sample is over in a moment; then pick the example mod by typing its name,
+# as a user would, so that its logo and description show below.
 sleep 2
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --clearmodifiers Down Down Down
+xdotool type --delay 50 "Example"
+sleep 0.5
 sleep 1
 
 mkdir -p "$(dirname "$output")"

@@ -52,6 +52,11 @@ void Controller::connectOutlets() {
         tableModel, [this](int row) { return tableViewShouldSelectRow(row); }, tableView));
     connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
+    // A new list drops the selection without a word: the pane must not show a row that is gone.
+    connect(tableModel, &QAbstractItemModel::modelReset, this,
+            [this] { showSelectedModDetails(); });
+    connect(tableModel, &QAbstractItemModel::rowsRemoved, this,
+            [this] { showSelectedModDetails(); });
 
     QHeaderView* header = tableView->horizontalHeader();
     header->setSectionResizeMode(ModTableModel::columnWithIdentifier(u"name"),
@@ -122,6 +127,7 @@ void Controller::modSearchEnded() {
 }
 
 void Controller::tableViewSelectionDidChange() {
+    showSelectedModDetails();
     if (searching)
         return;
     launchButton->setEnabled(selectedRow() >= 0);

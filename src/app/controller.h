@@ -20,6 +20,7 @@ class BusyIndicator;
 class GameSelector;
 class LinkButtonCell;
 class MainThreadQueue;
+class ModDetailsPane;
 class ModTableModel;
 class QLabel;
 class QPushButton;
@@ -43,6 +44,7 @@ public:
     QLabel* statusField = nullptr;
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
+    ModDetailsPane* detailsPane = nullptr;
 
     // Row i of the table is mods[i]; entries are only ever appended, on the main thread. A new
     // search (another copy of the game, or Reload) starts a new list: the plain game alone.
@@ -71,7 +73,12 @@ public:
     bool tableViewShouldSelectRow(int row) const;
     void tableViewWillDisplayCell(LinkButtonCell& cell, QStringView column, int row) const;
     void openUrl();
+    // Opens a web page as the link button does: the same rules, the same log line, and nothing
+    // while locked.
+    void openWebAddress(const std::optional<QString>& url);
     void setUpLinkColumn();
+    // Shows the selected row in the details pane.
+    void showSelectedModDetails();
 
     // Launching.
     void launch();

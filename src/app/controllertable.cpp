@@ -3,10 +3,13 @@
 
 #include "app/linkbuttoncell.h"
 #include "app/linkcelldelegate.h"
+#include "app/moddetailspane.h"
 #include "app/modtableaccessible.h"
 #include "app/modtablemodel.h"
 #include "app/weblink.h"
+#include "installation/gamelayout.h"
 #include "support/systemservices.h"
+#include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
 #include <QTableView>
@@ -45,16 +48,19 @@ void Controller::tableViewWillDisplayCell(LinkButtonCell& cell, QStringView colu
 }
 
 void Controller::openUrl() {
+    // The selected row's page, whichever row's button was clicked.
+    openWebAddress(tableViewObjectValueForTableColumn(u"url", selectedRow()));
+}
+
+void Controller::openWebAddress(const std::optional<QString>& url) {
     if (locked)
         return;
-    // The selected row's page, whichever row's button was clicked.
-    const auto address =
-        webAddressToOpen(tableViewObjectValueForTableColumn(u"url", selectedRow()));
+    const auto address = webAddressToOpen(url);
     if (!address)
         return;
-    const QUrl url(*address, QUrl::StrictMode);
-    if (url.isValid())
-        openUrlInBrowser(url);
+    const QUrl page(*address, QUrl::StrictMode);
+    if (page.isValid())
+        openUrlInBrowser(page);
     systemLog(*address);
 }
 
@@ -76,4 +82,25 @@ void Controller::setUpLinkColumn() {
                                         new LinkCellDelegate(*this, std::move(cell), tableView));
     // Screen readers get link cells they can press.
     ModTableAccessible::install(tableView);
+}
+
+void Controller::showSelectedModDetails() {
+    if (!detailsPane)
+        return;
+    const int row = selectedRow();
+    if (row < 0 || row >= mods.size()) {
+        detailsPane->showNothing();
+        return;
+    }
+    const ModEntry& entry = mods.at(row);
+    const QString gamePath =
+        UserDefaults::standard().stringForKey(QStringLiteral("unrealPath")).value_or(QString());
+    if (!entry.launchName) {
+        const std::optional<GameLayout> layout = recognizeGameLayout(gamePath);
+        detailsPane->showBaseGame(
+            entry, gamePath, layout ? std::optional<QString>(layout->executable) : std::nullopt);
+        return;
+    }
+    // Mods are the folders below the search base, which is the game folder and a "/".
+    detailsPane->showMod(entry, gamePath + u'/' + *entry.launchName);
 }

@@ -2,6 +2,8 @@
 #include "app/launcher.h"
 
 #include "app/controller.h"
+#include "app/moddetailspane.h"
+#include "support/userdefaults.h"
 #include "ui_launcherform.h"
 #include "window/vxfadewindow.h"
 
@@ -9,6 +11,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QKeySequence>
+#include <QSplitter>
 
 // The resources live in a static library, so they are registered by hand.
 static void initResources() {
@@ -43,7 +46,27 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->statusField = form.statusField;
     launcherController->tableView = form.tableView;
     launcherController->window = mainWindow.get();
+    launcherController->detailsPane = form.detailsPane;
     launcherController->connectOutlets();
+    form.detailsPane->setWebSiteOpener(
+        [controller = launcherController] { controller->openUrl(); });
+    form.detailsPane->setLinkOpener([controller = launcherController](const QString& address) {
+        controller->openWebAddress(address);
+    });
+    keepSplitterPosition(*form.detailsSplitter);
+}
+
+void Launcher::keepSplitterPosition(QSplitter& splitter) {
+    // The table gets what the window gains; the pane keeps the height the player gave it.
+    splitter.setStretchFactor(0, 1);
+    splitter.setStretchFactor(1, 0);
+    splitter.setSizes({260, 300});
+    const QString key = QStringLiteral("detailsSplitter");
+    if (const auto state = UserDefaults::standard().objectForKey(key))
+        splitter.restoreState(state->toByteArray());
+    QObject::connect(&splitter, &QSplitter::splitterMoved, &splitter, [&splitter, key] {
+        UserDefaults::standard().setObjectForKey(splitter.saveState(), key);
+    });
 }
 
 Launcher::~Launcher() = default;

@@ -4,6 +4,7 @@
 #include <memory>
 
 class Controller;
+class QSplitter;
 class VXFadeWindow;
 
 // The main window built from its form and the controller wired to it, as start-up needs them.
@@ -16,6 +17,9 @@ public:
     Controller& controller() const { return *launcherController; }
 
 private:
+    // Restores the split between table and details pane, and stores it whenever it is moved.
+    static void keepSplitterPosition(QSplitter& splitter);
+
     std::unique_ptr<VXFadeWindow> mainWindow;
     Controller* launcherController = nullptr; // a child of the window
 };

@@ -4,6 +4,7 @@
 #include "app/controller.h"
 #include "app/gamelaunch.h"
 #include "app/weblink.h"
+#include "support/contrast.h"
 
 #include <QFont>
 #include <QTableView>
@@ -62,8 +63,13 @@ QVariant ModTableModel::titleData(int row, const std::optional<QString>& title, 
         }
         return {};
     case Qt::ForegroundRole:
-        if (untitled && controller.tableView)
-            return controller.tableView->palette().brush(QPalette::Disabled, QPalette::Text);
+        if (untitled && controller.tableView) {
+            // Set apart, yet as legible as guidelines ask on either row colour.
+            const QPalette& palette = controller.tableView->palette();
+            return QBrush(mutedTextColor(
+                palette.color(QPalette::Text),
+                {palette.color(QPalette::Base), palette.color(QPalette::AlternateBase)}));
+        }
         return {};
     case Qt::ToolTipRole: {
         const QString arguments = launchArgumentLine(entry);

@@ -10,5 +10,9 @@ std::optional<QString> ModEntry::value(QStringView key) const {
         return url;
     if (key == u"launchName")
         return launchName;
+    if (key == u"description")
+        return description;
+    if (key == u"logo")
+        return logo;
     return std::nullopt;
 }

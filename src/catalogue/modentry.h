@@ -8,8 +8,11 @@
 // One mod, one table row. Any value may be absent; an absent value reads as "".
 struct ModEntry {
     std::optional<QString> name, command, url, launchName;
+    // What the game's own mods page shows besides: the text (with "|" for line breaks) and the
+    // logo's object name, "Package.Texture" or "Package.Group.Texture".
+    std::optional<QString> description = {}, logo = {};
 
-    // "name", "command", "url" or "launchName"; absent for any other key.
+    // "name", "command", "url", "launchName", "description" or "logo"; absent for any other key.
     std::optional<QString> value(QStringView key) const;
 
     bool operator==(const ModEntry&) const = default;

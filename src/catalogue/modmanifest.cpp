@@ -14,10 +14,12 @@ struct ManifestKey {
     std::optional<QString> ModEntry::*field;
 };
 
-const std::array<ManifestKey, 3> manifestKeys = {{
+const std::array<ManifestKey, 5> manifestKeys = {{
     {QLatin1StringView("modtitle="), &ModEntry::name},
     {QLatin1StringView("modcmdline="), &ModEntry::command},
     {QLatin1StringView("modurl="), &ModEntry::url},
+    {QLatin1StringView("moddesc="), &ModEntry::description},
+    {QLatin1StringView("modlogo="), &ModEntry::logo},
 }};
 
 // Quotes anywhere, then the spaces they may have left at the front.

@@ -13,6 +13,8 @@ MODS = sorted(["Example Mod", "Alien Invasion", "Front Line: Ostfront", "Frag.Op
                "Frag.Ops Training", "Troopers \u2013 Dawn of Destiny", "No Link Mod", "Short Link"])
 # Its command line holds a space, yet must reach the game as one argument.
 LAUNCH_ROW, LAUNCH_ARGUMENTS = "Example Mod", ["-example -log", "-mod=ExampleMod"]
+# What the details pane shows of it: the logo's object name and the description's first line.
+LAUNCH_ROW_LOGO, LAUNCH_ROW_TEXT = "ExampleModTex.Menu.Logo", "The example that comes with Modgate."
 TIMEOUT = 120  # a loaded machine, a sanitizer build
 T0, runs = time.monotonic(), []  # runs: every modgate started, ended at exit
 
@@ -105,6 +107,18 @@ class App:
                     if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
                     and relation.getTarget(0).name == label)
 
+    def pane(self):
+        """The details pane's logo, if one is showing, and its description's text."""
+        nodes = [node for application in pyatspi.Registry.getDesktop(0)
+                 if application.get_process_id() == self.process.pid
+                 for node in descendants(application)]
+        logo = [node for node in nodes if node.name == "Mod logo"
+                and node.getRole() == pyatspi.ROLE_IMAGE
+                and node.getState().contains(pyatspi.STATE_SHOWING)]
+        text = [node.queryText() for node in nodes if node.name == "Mod description"]
+        return (logo[0].description if logo else None,
+                text[0].getText(0, text[0].characterCount) if text else "")
+
     def rows(self):
         table = self.table.queryTable()
         return [table.getAccessibleAt(row, 0).name for row in range(table.nRows)]
@@ -137,6 +151,9 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     app.wait(f"{LAUNCH_ROW!r} is selected and Launch enabled",
              lambda: (table.isRowSelected(row) or table.addRowSelection(row))
              and app.launch.getState().contains(pyatspi.STATE_ENABLED))
+    app.wait("the details pane shows its logo and description",
+             lambda: (pane := app.pane())[0] == LAUNCH_ROW_LOGO
+             and pane[1].startswith(LAUNCH_ROW_TEXT))
     action = app.launch.queryAction()
     action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
     app.wait('the status says "Launching, please wait..."',

@@ -10,12 +10,19 @@
 //     <dir> becomes a large, deterministic tree of N entries holding M mods, plus decoys.
 // Both replace what an earlier run made, and refuse to touch a folder they did not make.
 
+#include "packagewriter/texturepackagewriter.h"
+
 #include <QByteArray>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStringEncoder>
 #include <QSysInfo>
 #include <QTextStream>
@@ -144,32 +151,46 @@ struct SampleManifest {
 QList<SampleManifest> sampleManifests() {
     return {
         // Quoted title, a command line, a URL without a scheme.
-        {"ExampleMod/ut2k4mod.ini", "[Mod]\n"
-                                    "ModTitle=\"Example Mod\"\n"
-                                    "ModCmdLine=-example -log\n"
-                                    "ModURL=www.example.com/examplemod\n"},
+        {"ExampleMod/ut2k4mod.ini",
+         "[Mod]\n"
+         "ModTitle=\"Example Mod\"\n"
+         "ModCmdLine=-example -log\n"
+         "ModURL=www.example.com/examplemod\n"
+         "ModLogo=ExampleModTex.Menu.Logo\n"
+         "ModDesc=\"The example that comes with Modgate.||Its logo is a masked 8-bit texture: "
+         "the corners show the pane through.|Read more at https://www.example.com/examplemod.\"\n"},
         // A leftover backup beside it: not a manifest.
         {"ExampleMod/ut2k4mod.ini.bak", "[Mod]\nModTitle=Example Mod (old)\n"},
         // Upper-case file name and keys, a full http address, spaces before the values.
         {"AlienInvasion/UT2K4MOD.INI", "[Mod]\n"
                                        "MODTITLE=  \"Alien Invasion\"\n"
                                        "ModCmdLine=   -invasion\n"
-                                       "ModUrl=http://www.example.com/alieninvasion\n"},
+                                       "ModUrl=http://www.example.com/alieninvasion\n"
+                                       "MODLOGO=AlienTextures.Logo\n"
+                                       "MODDESC=Defend the base against waves of invaders."
+                                       "|Logo: DXT1, with see-through blocks.\n"},
         // CR LF line ends throughout, an https address.
         {"FrontLine/UT2k4Mod.ini", withCrLf("; Front Line total conversion\n"
                                             "[Mod]\n"
                                             "ModTitle=Front Line: Ostfront\n"
                                             "ModCmdLine=-nohomedir\n"
-                                            "ModURL=https://frontline.example.org/\n")},
+                                            "ModURL=https://frontline.example.org/\n"
+                                            "ModLogo=FrontLineMenu.Banner\n"
+                                            "ModDesc=A total conversion set on the Eastern Front."
+                                            "|Logo: DXT5.\n")},
         // UTF-16 little endian with a byte-order mark, a title outside ASCII.
         {"Troopers/ut2k4mod.ini",
          utf16LittleEndianWithMark(QStringLiteral("[Mod]\r\n"
                                                   "ModTitle=Troopers \u2013 Dawn of Destiny\r\n"
-                                                  "ModURL=www.example.net/troopers\r\n"))},
+                                                  "ModURL=www.example.net/troopers\r\n"
+                                                  "ModLogo=TroopersUI.Logo\r\n"
+                                                  "ModDesc=Logo: 32-bit RGBA.\r\n"))},
         // A second manifest nested inside the same mod.
         {"FragOps/ut2k4mod.ini", "[Mod]\n"
                                  "ModTitle=Frag.Ops\n"
-                                 "ModURL=http://www.example.com/fragops\n"},
+                                 "ModURL=http://www.example.com/fragops\n"
+                                 "ModLogo=FragOpsMenu.Logo\n"
+                                 "ModDesc=Its logo's package is missing: no logo.\n"},
         {"FragOps/Extras/Training/ut2k4mod.ini", "[Mod]\n"
                                                  "ModTitle=Frag.Ops Training\n"
                                                  "ModCmdLine=-training\n"},
@@ -180,12 +201,37 @@ QList<SampleManifest> sampleManifests() {
         // No web address.
         {"NoLinkMod/ut2k4mod.ini", "[Mod]\n"
                                    "ModTitle=No Link Mod\n"
-                                   "ModCmdLine=\"-windowed\"\n"},
+                                   "ModCmdLine=\"-windowed\"\n"
+                                   "ModDesc=No web site, and only a splash picture for a logo.\n"},
         // A five-character address.
         {"ShortLink/ut2k4mod.ini", "[Mod]\n"
                                    "modtitle=Short Link\n"
                                    "modurl=ab.cd\n"},
     };
+}
+
+// A banner as mods have them, 512 x 128: a gradient panel with rounded, see-through corners and
+// the mod's name. A flat one has few enough colours for a palette of its own.
+QImage sampleLogo(const QString& title, const QColor& from, const QColor& to) {
+    QImage logo(512, 128, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient gradient(0, 0, 0, 128);
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    QPainterPath panel;
+    panel.addRoundedRect(QRectF(4, 4, 504, 120), 28, 28);
+    painter.fillPath(panel, gradient);
+    painter.setPen(QPen(QColor(255, 255, 255, 200), 3));
+    painter.drawPath(panel);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(44);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(0, 0, 512, 128), Qt::AlignCenter, title);
+    return logo;
 }
 
 void makeSampleInstallation(const QString& gamePath, const QString& out,
@@ -230,6 +276,41 @@ void makeSampleInstallation(const QString& gamePath, const QString& out,
         writeFile(folder + u'/' + mod + QStringLiteral("/System/") + mod + QStringLiteral(".u"),
                   QByteArray(32, '\0'));
     }
+
+    // A logo for each mod in another of the formats mods use; FragOps names a package that is not
+    // there, and AlienInvasion keeps its textures in a lower-case folder, as Windows allows.
+    struct SampleLogo {
+        const char* file;
+        const char* object;
+        packagewriter::Format format;
+        bool masked;
+        const char* title;
+        QColor from, to;
+    };
+    const SampleLogo logos[] = {
+        {"ExampleMod/Textures/ExampleModTex.utx", "Menu.Logo", packagewriter::Format::P8, true,
+         "EXAMPLE MOD", QColor(0x1f, 0x6f, 0xb5), QColor(0x1f, 0x6f, 0xb5)},
+        {"AlienInvasion/textures/AlienTextures.utx", "Logo", packagewriter::Format::DXT1, false,
+         "ALIEN INVASION", QColor(0x2e, 0x8b, 0x3e), QColor(0x0b, 0x2e, 0x12)},
+        {"FrontLine/Textures/FrontLineMenu.utx", "Banner", packagewriter::Format::DXT5, false,
+         "FRONT LINE", QColor(0x8a, 0x6d, 0x3b), QColor(0x3b, 0x2a, 0x12)},
+        {"Troopers/Textures/TroopersUI.utx", "Logo", packagewriter::Format::RGBA8, false,
+         "TROOPERS", QColor(0xb3, 0x3a, 0x3a), QColor(0x3a, 0x0e, 0x2e)},
+    };
+    for (const SampleLogo& logo : logos)
+        writeFile(folder + u'/' + QLatin1StringView(logo.file),
+                  packagewriter::packageWithTexture(
+                      sampleLogo(QLatin1StringView(logo.title), logo.from, logo.to), logo.format,
+                      QLatin1StringView(logo.object), logo.masked));
+
+    // The one mod without a package gets its splash picture, which serves as its logo.
+    const QString splash = folder + QStringLiteral("/NoLinkMod/Help/NoLinkModLogo.bmp");
+    QDir().mkpath(QFileInfo(splash).path());
+    if (!sampleLogo(QStringLiteral("No Link Mod"), QColor(0x55, 0x55, 0x55),
+                    QColor(0x22, 0x22, 0x22))
+             .convertToFormat(QImage::Format_RGB32)
+             .save(splash, "BMP"))
+        fail(QStringLiteral("cannot write %1").arg(splash));
 
     QTextStream(stdout) << "home: " << home << "\ngame: " << folder
                         << "\nexecutable: " << executable << Qt::endl;
@@ -362,7 +443,10 @@ void makeTree(const QString& folder, qint64 entries, int mods) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+    // Logos are drawn with text, which needs the font system but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("modgate-sample-installation"));
 
     QCommandLineParser parser;

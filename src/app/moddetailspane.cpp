@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/moddetailspane.h"
+
+#include "app/gamelaunch.h"
+#include "app/logolabel.h"
+#include "app/logoloader.h"
+#include "app/weblink.h"
+#include "catalogue/moddescription.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace {
+
+// A value to read and copy, however long: it scrolls instead of widening the window.
+QLineEdit* factField(const QString& accessibleName, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setReadOnly(true);
+    field->setFrame(false);
+    field->setAccessibleName(accessibleName);
+    field->setFocusPolicy(Qt::ClickFocus);
+    QPalette palette = field->palette();
+    palette.setBrush(QPalette::Base, Qt::transparent);
+    field->setPalette(palette);
+    return field;
+}
+
+void setFact(QLineEdit* field, const QString& text) {
+    field->setText(text);
+    field->setCursorPosition(0);
+    field->setToolTip(text);
+}
+
+} // namespace
+
+ModDetailsPane::ModDetailsPane(QWidget* parent)
+    : QWidget(parent), logo(new LogoLabel(this)), name(new QLabel(this)),
+      nothingSelected(new QLabel(tr("No mod selected."), this)),
+      description(new QTextBrowser(this)), facts(new QFormLayout),
+      launchLine(factField(tr("Launch passes"), this)),
+      gameFolder(factField(tr("Game folder"), this)), executable(factField(tr("Executable"), this)),
+      visitWebSite(new QPushButton(tr("Visit Web Site"), this)),
+      logoLoader(
+          new LogoLoader([this](const std::optional<QImage>& logo) { showLogo(logo); }, this)) {
+    logo->setObjectName(QStringLiteral("modLogo"));
+    logo->setAccessibleName(tr("Mod logo"));
+    logo->hide();
+
+    name->setObjectName(QStringLiteral("modName"));
+    name->setWordWrap(true);
+    // A long title wraps, and a long word is cut rather than widening the window.
+    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    name->setTextFormat(Qt::PlainText);
+    name->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = name->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    name->setFont(bold);
+
+    nothingSelected->setObjectName(QStringLiteral("nothingSelected"));
+    nothingSelected->setAlignment(Qt::AlignCenter);
+
+    description->setObjectName(QStringLiteral("modDescription"));
+    description->setAccessibleName(tr("Mod description"));
+    description->setOpenLinks(false);
+    description->setFrameShape(QFrame::NoFrame);
+    description->document()->setDocumentMargin(0);
+    description->viewport()->setAutoFillBackground(false);
+    connect(description, &QTextBrowser::anchorClicked, this, [this](const QUrl& href) {
+        const qsizetype index = descriptionLinkIndex(href.toString());
+        if (index >= 0 && index < links.size() && openLink)
+            openLink(links.at(index));
+    });
+
+    launchLine->setObjectName(QStringLiteral("launchLine"));
+    gameFolder->setObjectName(QStringLiteral("gameFolder"));
+    executable->setObjectName(QStringLiteral("executable"));
+    facts->addRow(tr("Launch passes:"), launchLine);
+    facts->addRow(tr("Game folder:"), gameFolder);
+    facts->addRow(tr("Executable:"), executable);
+
+    visitWebSite->setObjectName(QStringLiteral("visitWebSite"));
+    visitWebSite->setAutoDefault(false);
+    connect(visitWebSite, &QPushButton::clicked, this, [this] {
+        if (openSelected)
+            openSelected();
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(nothingSelected, 1);
+    layout->addWidget(logo);
+    layout->addWidget(name);
+    layout->addWidget(description, 1);
+    layout->addLayout(facts);
+    layout->addWidget(visitWebSite, 0, Qt::AlignLeft);
+    // Takes up the room a missing description leaves, so the rest stays together at the top.
+    layout->addStretch(0);
+    showNothing();
+}
+
+ModDetailsPane::~ModDetailsPane() = default;
+
+void ModDetailsPane::setWebSiteOpener(std::function<void()> open) {
+    openSelected = std::move(open);
+}
+
+void ModDetailsPane::setLinkOpener(std::function<void(const QString&)> open) {
+    openLink = std::move(open);
+}
+
+void ModDetailsPane::showNothing() {
+    logoLoader->cancel();
+    for (QWidget* part : {static_cast<QWidget*>(logo), static_cast<QWidget*>(name),
+                          static_cast<QWidget*>(description), static_cast<QWidget*>(visitWebSite)})
+        part->hide();
+    for (int row = 0; row < facts->rowCount(); ++row)
+        facts->setRowVisible(row, false);
+    nothingSelected->show();
+    auto* box = static_cast<QBoxLayout*>(layout());
+    box->setStretch(box->count() - 1, 0);
+}
+
+void ModDetailsPane::showEntry(const ModEntry& entry) {
+    nothingSelected->hide();
+    // A mod without a title goes by its folder's name, as in the table.
+    const bool untitled = entry.name.value_or(QString()).isEmpty();
+    name->setText(untitled ? entry.launchName.value_or(QString()) : *entry.name);
+    name->show();
+
+    const ModDescriptionLayout text = layOutModDescription(entry.description.value_or(QString()));
+    links = text.links;
+    description->setHtml(text.html);
+    const bool described = entry.description && !entry.description->isEmpty();
+    description->setVisible(described);
+    auto* box = static_cast<QBoxLayout*>(layout());
+    box->setStretch(box->count() - 1, described ? 0 : 1);
+
+    visitWebSite->setEnabled(webAddressToOpen(entry.url).has_value());
+    visitWebSite->setToolTip(entry.url.value_or(QString()));
+    visitWebSite->show();
+}
+
+void ModDetailsPane::showMod(const ModEntry& entry, const QString& modFolder) {
+    showEntry(entry);
+    setFact(launchLine, launchArgumentLine(entry));
+    facts->setRowVisible(launchLine, true);
+    facts->setRowVisible(gameFolder, false);
+    facts->setRowVisible(executable, false);
+
+    logo->setAccessibleDescription(entry.logo.value_or(QString()));
+    // Never another mod's logo beside this one's name; a cached logo comes back at once.
+    showLogo(std::nullopt);
+    logoLoader->request(modFolder, entry.logo.value_or(QString()));
+}
+
+void ModDetailsPane::showBaseGame(const ModEntry& entry, const QString& folder,
+                                  const std::optional<QString>& program) {
+    showEntry(entry);
+    const QString arguments = launchArgumentLine(entry);
+    setFact(launchLine, arguments);
+    facts->setRowVisible(launchLine, !arguments.isEmpty());
+    setFact(gameFolder, folder);
+    setFact(executable, program.value_or(tr("none recognised in this folder")));
+    facts->setRowVisible(gameFolder, true);
+    facts->setRowVisible(executable, true);
+
+    logoLoader->cancel();
+    showLogo(std::nullopt);
+}
+
+void ModDetailsPane::showLogo(const std::optional<QImage>& image) {
+    logo->setPixmap(image ? QPixmap::fromImage(*image) : QPixmap());
+    logo->setVisible(image.has_value());
+}

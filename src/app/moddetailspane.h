@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "catalogue/modentry.h"
+
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class LogoLabel;
+class LogoLoader;
+class QFormLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextBrowser;
+
+// What the game's own mods page shows of the selected mod, and a little more: its logo, name and
+// description, a button for its web site, and what Launch passes to the game; for the plain game,
+// the game folder in use and the program Launch starts.
+class ModDetailsPane : public QWidget {
+public:
+    explicit ModDetailsPane(QWidget* parent = nullptr);
+    ~ModDetailsPane() override;
+
+    // Where clicks on the web-site button and on links in the description go.
+    void setWebSiteOpener(std::function<void()> openSelected);
+    void setLinkOpener(std::function<void(const QString& address)> openLink);
+
+    void showNothing();
+    // A mod's row; its logo is looked for below modFolder.
+    void showMod(const ModEntry& entry, const QString& modFolder);
+    // The plain game's row: the copy in use and its executable, when one is recognised.
+    void showBaseGame(const ModEntry& entry, const QString& gameFolder,
+                      const std::optional<QString>& executable);
+
+private:
+    void showEntry(const ModEntry& entry);
+    void showLogo(const std::optional<QImage>& logo);
+
+    LogoLabel* logo;
+    QLabel* name;
+    QLabel* nothingSelected;
+    QTextBrowser* description;
+    QFormLayout* facts;
+    QLineEdit* launchLine;
+    QLineEdit* gameFolder;
+    QLineEdit* executable;
+    QPushButton* visitWebSite;
+    LogoLoader* logoLoader;
+
+    QStringList links;
+    std::function<void()> openSelected;
+    std::function<void(const QString&)> openLink;
+};

@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A mod's description as a text browser shows it: "|" ends a line (so "||" leaves an empty one),
+// words that begin with http:// or https:// are links, and a colour code (ESC and three bytes R,
+// G, B) switches the text colour from there on. Everything else is plain text.
+struct ModDescriptionLayout {
+    QString html;
+    // The links' words, as written; each anchor's href is descriptionLinkHref(index).
+    QStringList links;
+};
+
+ModDescriptionLayout layOutModDescription(const QString& description);
+
+QString descriptionLinkHref(qsizetype index);
+// The index named by an href, or -1 when it names none of ours.
+qsizetype descriptionLinkIndex(const QString& href);
