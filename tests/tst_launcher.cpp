@@ -6,6 +6,7 @@
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
+#include "support/statusline.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
 #include "window/vxfadewindow.h"
@@ -18,7 +19,11 @@
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -277,6 +282,58 @@ private slots:
         QVERIFY(!w.table.currentIndex().isValid());
         QTest::keyClick(&w.table, Qt::Key_Down);
         QCOMPARE(w.table.selectionModel()->selectedRows(), QModelIndexList{w.index(0, 0)});
+    }
+
+    // Each new status text, and each start and stop of the busy indicator, reaches screen
+    // readers: as a status bar's name, and as a busy state with no value to step.
+    void statusSpeaks() {
+        Window w({});
+        static QStringList heard;
+        heard.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            QAccessibleInterface* from = event->accessibleInterface();
+            if (from && event->type() == QAccessible::NameChanged &&
+                from->role() == QAccessible::StatusBar)
+                heard << from->text(QAccessible::Name);
+            if (from && event->type() == QAccessible::StateChanged &&
+                static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().busy)
+                heard << (from->state().busy ? u"(busy)"_s : u"(idle)"_s);
+        });
+        // As when a screen reader listens: only then are events handed on.
+        QPlatformAccessibility* platform =
+            QGuiApplicationPrivate::platformIntegration()->accessibility();
+        platform->setActive(true);
+        w.controller.modSearchBegan();
+        w.controller.modSearchEnded();
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(nullptr);
+        QCOMPARE(heard, (QStringList{u"(busy)"_s, u"Searching for mods..."_s, u"(idle)"_s, {}}));
+        QAccessibleInterface* busy =
+            QAccessible::queryAccessibleInterface(w.controller.busyIndicator);
+        QCOMPARE(busy->role(), QAccessible::ProgressBar);
+        QVERIFY(!busy->valueInterface());
+    }
+
+    // A long status is elided in the middle and whole in its text and tooltip, and it never
+    // widens the window. While the indicator is hidden the status starts at the window's edge.
+    void statusLine() {
+        Window w({});
+        auto& line = *qobject_cast<StatusLine*>(w.controller.statusField);
+        const QString text = u"Could not start the game: "_s + QString(300, u'x') + u" (end)"_s;
+        line.setText(text);
+        QCOMPARE(line.text(), text);
+        QVERIFY2(line.shownText().startsWith(u"Could not") && line.shownText().endsWith(u"(end)") &&
+                     line.shownText().contains(QChar(0x2026)),
+                 qPrintable(line.shownText()));
+        QVERIFY(w.launcher.window().minimumSizeHint().width() <
+                line.fontMetrics().horizontalAdvance(text) / 2);
+        const QPoint middle = line.rect().center();
+        QHelpEvent help(QEvent::ToolTip, middle, line.mapToGlobal(middle));
+        QCoreApplication::sendEvent(&line, &help);
+        QTRY_COMPARE(QToolTip::text(), text);
+        QCOMPARE(line.x(), w.table.x());
+        w.controller.busyIndicator->startAnimation();
+        QTRY_VERIFY(line.x() > w.controller.busyIndicator->geometry().right());
     }
 
     void nameCell_data() {
