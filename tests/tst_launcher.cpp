@@ -15,7 +15,9 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -334,6 +336,44 @@ private slots:
         QCOMPARE(line.x(), w.table.x());
         w.controller.busyIndicator->startAnimation();
         QTRY_VERIFY(line.x() > w.controller.busyIndicator->geometry().right());
+    }
+
+    // The options answer without a display; anything else is refused with the usage.
+    void commandLine_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out"); // patterns
+        QTest::addColumn<QString>("err");
+        QTest::newRow("help") << u"--help"_s << 0
+                              << u"^Usage: \\S*modgate \\[options\\]\n.*-v, --version"_s << u"^$"_s;
+        QTest::newRow("version") << u"--version"_s << 0 << u"^Modgate \\d+\\.\\d+\\.\\d+\n$"_s
+                                 << u"^$"_s;
+        QTest::newRow("unknown option")
+            << u"--fast"_s << 2 << u"^$"_s << u"^modgate: Unknown option 'fast'.\n\nUsage: "_s;
+        QTest::newRow("argument") << u"game"_s << 2 << u"^$"_s
+                                  << u"^modgate: Unexpected argument 'game'.\n\nUsage: "_s;
+    }
+    void commandLine() {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            environment.remove(name);
+        QProcess modgate;
+        modgate.setProcessEnvironment(environment);
+        modgate.start(fixtures::buildDir() + u"/modgate"_s, {argument});
+        QVERIFY(modgate.waitForFinished(60000));
+        QCOMPARE(modgate.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(modgate.exitCode(), exitCode);
+        const auto matches = [](const QString& pattern, const QByteArray& output) {
+            return QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption)
+                .match(QString::fromUtf8(output))
+                .hasMatch();
+        };
+        QVERIFY(matches(out, modgate.readAllStandardOutput()));
+        QVERIFY(matches(err, modgate.readAllStandardError()));
     }
 
     void nameCell_data() {
