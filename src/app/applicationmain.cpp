@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationmain.h"
 
+#include "app/commandline.h"
 #include "app/controller.h"
 #include "app/launcher.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <cstdio>
 
 void configureApplication() {
     QApplication::setOrganizationName(QStringLiteral("Modgate"));
@@ -17,6 +19,15 @@ void configureApplication() {
 }
 
 int applicationMain(int argc, char** argv) {
+    // Options are answered before there is a GUI, so they need no display.
+    if (argc > 1) {
+        const QCoreApplication core(argc, argv);
+        if (const auto answer = answerCommandLine(QCoreApplication::arguments())) {
+            std::fputs(answer->text.toLocal8Bit().constData(),
+                       answer->toStandardError ? stderr : stdout);
+            return answer->exitCode;
+        }
+    }
     QApplication application(argc, argv);
     configureApplication();
 
