@@ -338,7 +338,7 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, middle, line.mapToGlobal(middle));
         QCoreApplication::sendEvent(&line, &help);
         QTRY_COMPARE(QToolTip::text(), text);
-        QCOMPARE(line.x(), w.table.x());
+        QCOMPARE(line.x(), w.table.mapTo(&w.launcher.window(), QPoint()).x());
         w.controller.busyIndicator->startAnimation();
         QTRY_VERIFY(line.x() > w.controller.busyIndicator->geometry().right());
     }
