@@ -10,6 +10,7 @@
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
+#include "support/statusline.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
 #include "window/vxfadewindow.h"
@@ -19,14 +20,20 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
 #include <QTemporaryFile>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -88,9 +95,10 @@ struct Window {
 using Action = std::function<void(Window&)>;
 struct Input {
     Action act;
-    bool searching = false; // done between modSearchBegan and modSearchEnded
-    int selected = 0;       // the selected row after
-    QString logged = {};    // empty: nothing logged
+    bool searching = false;            // done between modSearchBegan and modSearchEnded
+    std::pair<int, int> current{0, 0}; // the current cell (row, column) before
+    int selected = 0;                  // the selected row after
+    QString logged = {};               // empty: nothing logged
     bool opens = false;
     bool launches = false;
 };
@@ -133,9 +141,9 @@ private slots:
         };
         row("absent", {}, false, {});
         row("4 characters", u"a.io"_s, false, {});
-        row("5 characters", u"ab.io"_s, true, {});
-        row("6 characters", u"abc.io"_s, true, {});
-        row("3 emoji are 6 UTF-16 units", u"\U0001F600\U0001F600\U0001F600"_s, true, {});
+        row("5 characters", u"ab.io"_s, false, {});
+        row("6 characters", u"abc.io"_s, false, {});
+        row("3 emoji are 6 UTF-16 units", u"\U0001F600\U0001F600\U0001F600"_s, false, {});
         row("7 characters, % unchanged", u"a%2F.io"_s, true, u"http://a%2F.io"_s);
         row("HTTP in capitals", u"HTTP://EXAMPLE.ORG/"_s, true, u"HTTP://EXAMPLE.ORG/"_s);
         row("Https", u"Https://example.org"_s, true, u"Https://example.org"_s);
@@ -319,12 +327,13 @@ private slots:
             QTest::mouseMove(w.table.viewport(), w.at(1, w.name));
             QTest::mouseRelease(w.table.viewport(), Qt::LeftButton, {}, w.at(1, w.name));
         };
-        const auto enter = [](bool launchEnabled) {
+        const auto key = [](Qt::Key key, bool launchEnabled = true) {
             return Action([=](Window& w) {
                 w.controller.launchButton->setEnabled(launchEnabled);
-                QTest::keyClick(&w.table, Qt::Key_Return);
+                QTest::keyClick(&w.table, key);
             });
         };
+        const int url = ModTableModel::columnWithIdentifier(u"url");
         const QString web = u"http://www.example.org"_s, invalid = u"https://example.org/100%"_s;
         QTest::newRow("click") << Input{
             .act = click(1), .selected = 1, .logged = web, .opens = true};
@@ -333,20 +342,39 @@ private slots:
         QTest::newRow("click, no web address")
             << Input{.act = click(2), .selected = 2, .logged = invalid};
         QTest::newRow("press dragged off the cell") << Input{.act = dragOff, .selected = 1};
-        QTest::newRow("Enter, Launch enabled") << Input{.act = enter(true), .launches = true};
-        QTest::newRow("Enter, Launch disabled") << Input{.act = enter(false)};
+        QTest::newRow("Return on a name, Launch enabled")
+            << Input{.act = key(Qt::Key_Return), .launches = true};
+        QTest::newRow("Return on a link, Launch enabled")
+            << Input{.act = key(Qt::Key_Return), .current = {0, url}, .launches = true};
+        QTest::newRow("Enter on a link, Launch disabled")
+            << Input{.act = key(Qt::Key_Enter, false), .current = {0, url}};
+        QTest::newRow("Space on a link button") << Input{.act = key(Qt::Key_Space),
+                                                         .current = {1, url},
+                                                         .selected = 1,
+                                                         .logged = web,
+                                                         .opens = true};
+        QTest::newRow("Space on a link cell without a button")
+            << Input{.act = key(Qt::Key_Space), .current = {3, url}, .selected = 3};
         QTest::newRow("click, searching") << Input{.act = click(1), .searching = true};
         QTest::newRow("screen reader's press, searching") << Input{.act = press, .searching = true};
+        QTest::newRow("Space on a link button, searching")
+            << Input{.act = key(Qt::Key_Space, false), .searching = true, .current = {0, url}};
     }
     void tableInput() {
         QFETCH(Input, in);
         Window w({{u"Alpha"_s, {}, u"https://alpha.example.org/"_s, u"A"_s},
                   {u"Beta"_s, {}, u"www.example.org"_s, u"B"_s},
-                  {u"Gamma"_s, {}, u"https://example.org/100%"_s, u"C"_s}});
+                  {u"Gamma"_s, {}, u"https://example.org/100%"_s, u"C"_s},
+                  {u"Delta"_s, {}, u"ab.io"_s, u"D"_s}});
         cancelLocating(w.controller); // the stored game is gone: a launch ends here
         QCOMPARE(w.linkCell(1)->text(QAccessible::Name), u"Web page"_s);
         QCOMPARE(w.linkCell(1)->text(QAccessible::Description), u"www.example.org"_s);
+        QCOMPARE(w.linkCell(3)->text(QAccessible::Name), QString()); // no button to press
+        QVERIFY(!w.linkCell(3)->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()));
         w.table.selectRow(0);
+        w.table.selectionModel()->setCurrentIndex(w.index(in.current.first, in.current.second),
+                                                  QItemSelectionModel::NoUpdate);
         if (in.searching) {
             w.controller.modSearchBegan();
             // While the search runs Launch keeps its state, whatever the selection.
@@ -365,6 +393,102 @@ private slots:
             w.controller.modSearchEnded();
             QVERIFY(w.controller.launchButton->isEnabled()); // follows the selection again
         }
+    }
+
+    // At start no cell is current, so the first Down selects the plain game's row.
+    void firstDown() {
+        Window w({{u"Alpha"_s, {}, {}, u"A"_s}});
+        QApplication::setActiveWindow(&w.launcher.window());
+        w.table.setFocus();
+        QTRY_VERIFY(w.table.hasFocus());
+        QVERIFY(!w.table.currentIndex().isValid());
+        QTest::keyClick(&w.table, Qt::Key_Down);
+        QCOMPARE(w.table.selectionModel()->selectedRows(), QModelIndexList{w.index(0, 0)});
+    }
+
+    // Each new status text, and each start and stop of the busy indicator, reaches screen
+    // readers: as a status bar's name, and as a busy state with no value to step.
+    void statusSpeaks() {
+        Window w({});
+        static QStringList heard;
+        heard.clear();
+        QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            QAccessibleInterface* from = event->accessibleInterface();
+            if (from && event->type() == QAccessible::NameChanged &&
+                from->role() == QAccessible::StatusBar)
+                heard << from->text(QAccessible::Name);
+            if (from && event->type() == QAccessible::StateChanged &&
+                static_cast<QAccessibleStateChangeEvent*>(event)->changedStates().busy)
+                heard << (from->state().busy ? u"(busy)"_s : u"(idle)"_s);
+        });
+        // As when a screen reader listens: only then are events handed on.
+        QPlatformAccessibility* platform =
+            QGuiApplicationPrivate::platformIntegration()->accessibility();
+        platform->setActive(true);
+        w.controller.modSearchBegan();
+        w.controller.modSearchEnded();
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(nullptr);
+        QCOMPARE(heard, (QStringList{u"(busy)"_s, u"Searching for mods..."_s, u"(idle)"_s, {}}));
+        QAccessibleInterface* busy =
+            QAccessible::queryAccessibleInterface(w.controller.busyIndicator);
+        QCOMPARE(busy->role(), QAccessible::ProgressBar);
+        QVERIFY(!busy->valueInterface());
+    }
+
+    // A long status is elided in the middle and whole in its text and tooltip, and it never
+    // widens the window. While the indicator is hidden the status starts at the window's edge.
+    void statusLine() {
+        Window w({});
+        auto& line = *qobject_cast<StatusLine*>(w.controller.statusField);
+        const QString text = u"Could not start the game: "_s + QString(300, u'x') + u" (end)"_s;
+        line.setText(text);
+        QCOMPARE(line.text(), text);
+        QVERIFY2(line.shownText().startsWith(u"Could not") && line.shownText().endsWith(u"(end)") &&
+                     line.shownText().contains(QChar(0x2026)),
+                 qPrintable(line.shownText()));
+        QVERIFY(w.launcher.window().minimumSizeHint().width() <
+                line.fontMetrics().horizontalAdvance(text) / 2);
+        const QPoint middle = line.rect().center();
+        QHelpEvent help(QEvent::ToolTip, middle, line.mapToGlobal(middle));
+        QCoreApplication::sendEvent(&line, &help);
+        QTRY_COMPARE(QToolTip::text(), text);
+        QCOMPARE(line.x(), w.table.mapTo(&w.launcher.window(), QPoint()).x());
+        w.controller.busyIndicator->startAnimation();
+        QTRY_VERIFY(line.x() > w.controller.busyIndicator->geometry().right());
+    }
+
+    // The options answer without a display; anything else is refused with the usage.
+    void commandLine_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed"); // a pattern: standard output, "|", standard error
+        QTest::newRow("help") << u"--help"_s << 0
+                              << u"^Usage: \\S*modgate \\[options\\]\n.*-v, --version.*\\|$"_s;
+        QTest::newRow("version") << u"--version"_s << 0 << u"^Modgate \\d+\\.\\d+\\.\\d+\n\\|$"_s;
+        QTest::newRow("unknown option")
+            << u"--fast"_s << 2 << u"^\\|modgate: Unknown option 'fast'.\n\nUsage: "_s;
+        QTest::newRow("argument") << u"game"_s << 2
+                                  << u"^\\|modgate: Unexpected argument 'game'.\n\nUsage: "_s;
+    }
+    void commandLine() {
+        QFETCH(QString, argument);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            environment.remove(name);
+        QProcess modgate;
+        modgate.setProcessEnvironment(environment);
+        modgate.start(fixtures::buildDir() + u"/modgate"_s, {argument});
+        QVERIFY(modgate.waitForFinished(60000) && modgate.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(modgate.exitCode(), exitCode);
+        const QString output = QString::fromLocal8Bit(modgate.readAllStandardOutput() + '|' +
+                                                      modgate.readAllStandardError());
+        QVERIFY2(QRegularExpression(printed, QRegularExpression::DotMatchesEverythingOption)
+                     .match(output)
+                     .hasMatch(),
+                 qPrintable(output));
     }
 
     void nameCell_data() {

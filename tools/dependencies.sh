@@ -2,12 +2,13 @@
 # Sourced by ./run and ./test: installs the Debian packages the build needs when they are missing.
 # shellcheck shell=bash
 
-# What building and running needs.
-MODGATE_BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
-    qt6-qpa-plugins libgl-dev fonts-dejavu-core)
-# What the end-to-end and package tests need on top (dpkg-dev and file for making the package).
+# What building and running needs (the private Qt headers for the tests, which are built too).
+MODGATE_BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-base-private-dev qt6-svg-dev
+    libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+# What the end-to-end and package tests need on top (dpkg-dev and file for making the package,
+# lintian for checking it).
 MODGATE_TEST_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core
-    python3 python3-pyatspi dpkg-dev file desktop-file-utils appstream)
+    python3 python3-pyatspi dpkg-dev file desktop-file-utils appstream lintian)
 
 modgate_missing_packages() {
     local package

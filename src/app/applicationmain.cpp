@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationmain.h"
 
+#include "app/commandline.h"
 #include "app/controller.h"
 #include "app/launcher.h"
 #include "app/singleinstance.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <cstdio>
 
 void configureApplication() {
     QApplication::setOrganizationName(QStringLiteral("Modgate"));
@@ -28,6 +30,15 @@ void raiseWindow(QWidget& window) {
 }
 
 int applicationMain(int argc, char** argv) {
+    // Options are answered before there is a GUI, so they need no display.
+    if (argc > 1) {
+        const QCoreApplication core(argc, argv);
+        if (const auto answer = answerCommandLine(QCoreApplication::arguments())) {
+            std::fputs(answer->text.toLocal8Bit().constData(),
+                       answer->toStandardError ? stderr : stdout);
+            return answer->exitCode;
+        }
+    }
     QApplication application(argc, argv);
     configureApplication();
 

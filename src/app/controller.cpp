@@ -3,6 +3,7 @@
 
 #include "app/lockingselectionmodel.h"
 #include "app/modtablemodel.h"
+#include "app/tablekeys.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
 #include "support/userdefaults.h"
@@ -67,7 +68,12 @@ void Controller::connectOutlets() {
 
     connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
     connectGameCopyControls();
-    // Enter or a double click on a row does what the Launch button would, when it may.
+    // Return and Enter in any cell are the Launch button's click: nothing while it is disabled.
+    new TableKeys(tableView, [this] { launchButton->click(); });
+    // No cell is current until the user picks one, so the first Down selects the first row.
+    tableView->setCurrentIndex(QModelIndex());
+    // A double click on a row does what the Launch button would, when it may; on a link button it
+    // is two clicks on the button.
     connect(tableView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         if (index.column() != ModTableModel::columnWithIdentifier(u"url") &&
             launchButton->isEnabled())

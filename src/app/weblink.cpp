@@ -2,7 +2,7 @@
 #include "app/weblink.h"
 
 bool showsLinkButton(const std::optional<QString>& url) {
-    return url && url->size() > 4;
+    return webAddressToOpen(url).has_value();
 }
 
 std::optional<QString> webAddressToOpen(const std::optional<QString>& url) {

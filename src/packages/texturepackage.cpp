@@ -4,6 +4,7 @@
 #include "packages/texturepixels.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
@@ -401,8 +402,9 @@ std::optional<QImage> readPackageTexture(QIODevice& device, const QString& objec
 }
 
 std::optional<QImage> readPackageTexture(const QString& packagePath, const QString& objectPath) {
+    // Only regular files: opening a pipe would wait for a writer.
     QFile file(packagePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(packagePath).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return readPackageTexture(file, objectPath);
 }

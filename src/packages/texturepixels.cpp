@@ -88,28 +88,32 @@ void decodeBlockRow(const MipLayout& layout, const uchar* data, int blockRow, QI
     }
 }
 
+// One switch per row, so each format's loop stays tight.
 void decodePixelRow(const MipLayout& layout, const uchar* data, QRgb* line,
                     const TexturePalette& palette) {
-    for (int x = 0; x < layout.width; ++x) {
-        switch (layout.format) {
-        case TextureFormat::P8:
+    const int width = layout.width;
+    switch (layout.format) {
+    case TextureFormat::P8:
+        for (int x = 0; x < width; ++x)
             line[x] = palette[data[x]];
-            break;
-        case TextureFormat::L8:
+        break;
+    case TextureFormat::L8:
+        for (int x = 0; x < width; ++x)
             line[x] = qRgb(data[x], data[x], data[x]);
-            break;
-        case TextureFormat::G16: {
-            const int grey = data[2 * x + 1];
-            line[x] = qRgb(grey, grey, grey);
-            break;
-        }
-        case TextureFormat::RGB8:
-            line[x] = qRgb(data[3 * x + 2], data[3 * x + 1], data[3 * x]);
-            break;
-        default:
-            line[x] = qRgba(data[4 * x + 2], data[4 * x + 1], data[4 * x], data[4 * x + 3]);
-            break;
-        }
+        break;
+    case TextureFormat::G16:
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(data[2 * x + 1], data[2 * x + 1], data[2 * x + 1]);
+        break;
+    case TextureFormat::RGB8:
+        for (int x = 0; x < width; ++x, data += 3)
+            line[x] = qRgb(data[2], data[1], data[0]);
+        break;
+    default:
+        // B, G, R, A bytes are a little-endian ARGB32 word each.
+        for (int x = 0; x < width; ++x)
+            line[x] = qFromLittleEndian<quint32>(data + 4 * x);
+        break;
     }
 }
 

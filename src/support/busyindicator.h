@@ -3,7 +3,9 @@
 
 #include <QProgressBar>
 
-// An indeterminate progress bar that is only on screen while it runs.
+// An indeterminate progress bar that is only on screen while it runs. Hidden, it takes no room,
+// so what stands beside it moves up to the edge. Screen readers know it as busy while it runs,
+// with no value to step.
 class BusyIndicator : public QProgressBar {
     Q_OBJECT
 public:
@@ -14,5 +16,7 @@ public:
     bool isAnimating() const { return animating; }
 
 private:
+    void setAnimating(bool on);
+
     bool animating = false;
 };

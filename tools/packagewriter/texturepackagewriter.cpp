@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QtEndian>
 #include <bit>
+#include <functional>
 
 namespace packagewriter {
 namespace {
@@ -65,6 +66,16 @@ private:
     QHash<QString, int> indices;
 };
 
+QByteArray paletteData(const QList<QRgb>& colours) {
+    QByteArray data = compact(colours.size());
+    for (const QRgb c : colours)
+        data.append(char(qRed(c)))
+            .append(char(qGreen(c)))
+            .append(char(qBlue(c)))
+            .append(char(qAlpha(c)));
+    return data;
+}
+
 int log2(int value) {
     return value > 0 ? int(std::bit_width(unsigned(value))) - 1 : 0;
 }
@@ -120,17 +131,11 @@ int PackageBuilder::addTexture(const QString& objectPath, const QImage& image, F
     PalettedImage paletted;
     if (format == Format::P8) {
         paletted = quantise(mipImage, options.masked);
-        if (options.palette)
-            texture.palette = add(plain(QStringLiteral("Palette%1").arg(objects.size() + 1),
-                                        QStringLiteral("Palette"), texture.outer));
-        if (texture.palette) {
-            QByteArray& native = objects[size_t(texture.palette - 1)].native;
-            putCompact(native, paletted.palette.size());
-            for (const QRgb c : paletted.palette)
-                native.append(char(qRed(c)))
-                    .append(char(qGreen(c)))
-                    .append(char(qBlue(c)))
-                    .append(char(qAlpha(c)));
+        if (options.palette) {
+            Object palette = plain(QStringLiteral("Palette%1").arg(objects.size() + 1),
+                                   QStringLiteral("Palette"), texture.outer);
+            palette.native = paletteData(paletted.palette);
+            texture.palette = add(palette);
         }
     }
     for (int level = 0; level < std::max(1, options.mipCount); ++level) {
@@ -155,12 +160,7 @@ int PackageBuilder::addPalette(const QString& objectPath, const QList<QRgb>& col
     Object palette;
     palette.outer = outerFor(objectPath, &palette.name);
     palette.className = QStringLiteral("Palette");
-    putCompact(palette.native, colours.size());
-    for (const QRgb c : colours)
-        palette.native.append(char(qRed(c)))
-            .append(char(qGreen(c)))
-            .append(char(qBlue(c)))
-            .append(char(qAlpha(c)));
+    palette.native = paletteData(colours);
     return add(palette);
 }
 
@@ -173,6 +173,62 @@ int PackageBuilder::addObject(const QString& objectPath, const QString& classNam
     return add(object);
 }
 
+QString PackageBuilder::className(const Object& object) const {
+    const QString& text = object.className;
+    const bool engineClass = text == QStringLiteral("Package") ||
+                             text == QStringLiteral("Texture") || text == QStringLiteral("Palette");
+    return engineClass ? engine(text.toLatin1().constData()) : text;
+}
+
+void PackageBuilder::putTexture(QByteArray& out, const Object& texture,
+                                const std::function<QByteArray(const char*)>& name) const {
+    const TextureOptions& options = texture.options;
+    const QSize size =
+        options.declaredSize.isValid() ? options.declaredSize : texture.mips.first().size;
+    const auto byteProperty = [&](const char* property, int value) {
+        out.append(name(property)).append(char(0x01)).append(char(value));
+    };
+    const auto intProperty = [&](const char* property, qint32 value) {
+        out.append(name(property)).append(char(0x22));
+        putInt32(out, value);
+    };
+    if (texture.format != Format::P8 || options.formatProperty)
+        byteProperty("Format", int(texture.format));
+    if (options.masked)
+        out.append(name("bMasked")).append(char(0x83));
+    if (texture.palette) {
+        const QByteArray reference = compact(texture.palette);
+        out.append(name("Palette")).append(char(0x55)).append(char(reference.size()));
+        out.append(reference);
+    }
+    if (options.sizeProperties) {
+        byteProperty("UBits", log2(size.width()));
+        byteProperty("VBits", log2(size.height()));
+        intProperty("USize", size.width());
+        intProperty("VSize", size.height());
+    }
+    // Struct and array-indexed properties, as real textures carry them.
+    out.append(name("MipZero")).append(char(0x2A)).append(name("Color"));
+    out.append("\x40\x40\x40\xFF", 4);
+    intProperty("InternalTime", 0);
+    out.append(name("InternalTime")).append(char(0xA2)).append(char(1));
+    putInt32(out, 0);
+    out.append(name("None"));
+
+    putCompact(out, texture.mips.size());
+    for (qsizetype level = 0; level < texture.mips.size(); ++level) {
+        const Mip& mip = texture.mips[level];
+        const QSize mipSize = level == 0 ? size : mip.size;
+        const QByteArray dataSize = compact(mip.data.size());
+        // The absolute offset just past this mip's data.
+        putInt32(out, qint32(out.size() + 4 + dataSize.size() + mip.data.size()));
+        out.append(dataSize).append(mip.data);
+        putInt32(out, mipSize.width());
+        putInt32(out, mipSize.height());
+        out.append(char(log2(mipSize.width()))).append(char(log2(mipSize.height())));
+    }
+}
+
 QByteArray PackageBuilder::bytes() const {
     // Every name first, so the table's size is known before the data's offsets are.
     NameTable names;
@@ -183,20 +239,9 @@ QByteArray PackageBuilder::bytes() const {
         names(engine(name));
     for (const Object& object : objects) {
         names(object.name);
-        names(object.className == QStringLiteral("Package") ||
-                      object.className == QStringLiteral("Texture") ||
-                      object.className == QStringLiteral("Palette")
-                  ? engine(object.className.toLatin1().constData())
-                  : object.className);
+        names(className(object));
     }
     const auto name = [&](const char* text) { return compact(names(engine(text))); };
-    const auto className = [&](const Object& object) {
-        const QString text = object.className;
-        return (text == QStringLiteral("Package") || text == QStringLiteral("Texture") ||
-                text == QStringLiteral("Palette"))
-                   ? engine(text.toLatin1().constData())
-                   : text;
-    };
 
     QByteArray out(headerSize, '\0');
     const qint32 nameOffset = qint32(out.size());
@@ -207,50 +252,7 @@ QByteArray PackageBuilder::bytes() const {
     for (const Object& object : objects) {
         const qint64 start = out.size();
         if (object.texture) {
-            const TextureOptions& options = object.options;
-            const QSize size =
-                options.declaredSize.isValid() ? options.declaredSize : object.mips.first().size;
-            const auto byteProperty = [&](const char* property, int value) {
-                out.append(name(property)).append(char(0x01)).append(char(value));
-            };
-            const auto intProperty = [&](const char* property, qint32 value) {
-                out.append(name(property)).append(char(0x22));
-                putInt32(out, value);
-            };
-            if (object.format != Format::P8 || options.formatProperty)
-                byteProperty("Format", int(object.format));
-            if (options.masked)
-                out.append(name("bMasked")).append(char(0x83));
-            if (object.palette) {
-                const QByteArray reference = compact(object.palette);
-                out.append(name("Palette")).append(char(0x55)).append(char(reference.size()));
-                out.append(reference);
-            }
-            if (options.sizeProperties) {
-                byteProperty("UBits", log2(size.width()));
-                byteProperty("VBits", log2(size.height()));
-                intProperty("USize", size.width());
-                intProperty("VSize", size.height());
-            }
-            // Struct and array-indexed properties, as real textures carry them.
-            out.append(name("MipZero")).append(char(0x2A)).append(name("Color"));
-            out.append("\x40\x40\x40\xFF", 4);
-            intProperty("InternalTime", 0);
-            out.append(name("InternalTime")).append(char(0xA2)).append(char(1));
-            putInt32(out, 0);
-            out.append(name("None"));
-            putCompact(out, object.mips.size());
-            for (qsizetype level = 0; level < object.mips.size(); ++level) {
-                const Mip& mip = object.mips[level];
-                const QSize mipSize =
-                    level == 0 && options.declaredSize.isValid() ? options.declaredSize : mip.size;
-                const QByteArray dataSize = compact(mip.data.size());
-                putInt32(out, qint32(out.size() + 4 + dataSize.size() + mip.data.size()));
-                out.append(dataSize).append(mip.data);
-                putInt32(out, mipSize.width());
-                putInt32(out, mipSize.height());
-                out.append(char(log2(mipSize.width()))).append(char(log2(mipSize.height())));
-            }
+            putTexture(out, object, name);
         } else {
             out.append(name("None"));
             out.append(object.native);

@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // Writes Unreal Engine 2 texture packages (.utx) the way the game's editor lays them out: header,
@@ -62,6 +63,9 @@ private:
     int outerFor(const QString& objectPath, QString* name);
     int add(Object object);
     QString engine(const char* name) const;
+    QString className(const Object& object) const;
+    void putTexture(QByteArray& out, const Object& texture,
+                    const std::function<QByteArray(const char*)>& name) const;
 
     int version;
     int licensee;
