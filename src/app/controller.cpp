@@ -61,6 +61,7 @@ void Controller::connectOutlets() {
     header->resizeSection(linkColumn, 32);
 
     connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
+    connect(showLogButton, &QPushButton::clicked, this, [this] { showLog(); });
     // Enter or a double click on a row does what the Launch button would, when it may.
     connect(tableView, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
         if (index.column() != ModTableModel::columnWithIdentifier(u"url") &&

@@ -3,6 +3,7 @@
 
 #include "catalogue/modentry.h"
 #include "installation/gamelayout.h"
+#include "installation/gamestop.h"
 
 #include <QList>
 #include <QObject>
@@ -16,6 +17,7 @@
 #include <optional>
 
 class BusyIndicator;
+class GameLogWindow;
 class LinkButtonCell;
 class MainThreadQueue;
 class ModTableModel;
@@ -36,6 +38,7 @@ public:
     // Outlets: the window's controls, set before awakeFromNib(). The window owns them.
     BusyIndicator* busyIndicator = nullptr;
     QPushButton* launchButton = nullptr;
+    QPushButton* showLogButton = nullptr;
     QLabel* statusField = nullptr;
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
@@ -71,7 +74,9 @@ public:
     // Launching.
     void launch();
     void stopIndicator();
-    void utClosed();
+    // The game has exited; why, where it stopped abnormally.
+    void utClosed(const std::optional<GameStop>& stop = std::nullopt);
+    void showLog();
     // The pause between starting the game and closing the window; tests shorten it.
     void setLaunchPause(std::chrono::milliseconds pause) { launchPause = pause; }
 
@@ -99,11 +104,15 @@ private:
         GameLayout game;
         std::chrono::milliseconds pause;
         std::shared_ptr<MainThreadQueue> mainThread;
+        QStringList gameLogs;
     };
     static void launchThread(Controller* controller, LaunchRequest request);
     void launchFailed(const QString& executable, const QString& reason);
     std::chrono::milliseconds launchPause{5000};
     bool launching = false;
+    // Why the last game stopped, while the status line says so.
+    std::optional<GameStop> lastStop;
+    GameLogWindow* logWindow = nullptr;
 
     // --- game location ---
     LocationDialog locationDialog;

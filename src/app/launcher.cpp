@@ -38,6 +38,7 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController = new Controller(mainWindow.get());
     launcherController->busyIndicator = form.busyIndicator;
     launcherController->launchButton = form.launchButton;
+    launcherController->showLogButton = form.showLogButton;
     launcherController->statusField = form.statusField;
     launcherController->tableView = form.tableView;
     launcherController->window = mainWindow.get();
