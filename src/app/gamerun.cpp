@@ -64,6 +64,9 @@ GameRun runGame(const GameLayout& game, const QStringList& arguments,
                 std::chrono::milliseconds pause, const std::function<void()>& afterPause,
                 OutputSinks sinks) {
     GameRun run;
+    // First: the process watches its pipes and its end through the thread's event dispatcher,
+    // which a thread not started by Qt only gets with its first event loop.
+    QEventLoop loop;
     // Lives until the game has exited: destroying a running QProcess kills the game.
     QProcess process;
     // The child changes to the working directory before it starts the program, so a relative
@@ -82,7 +85,6 @@ GameRun runGame(const GameLayout& game, const QStringList& arguments,
     const BlockedBrokenPipe blocked;
 
     OutputTail tail;
-    QEventLoop loop;
     bool exited = false;
     bool paused = false;
     const auto readOutput = [&] {
