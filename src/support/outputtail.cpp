@@ -8,6 +8,7 @@ OutputTail::OutputTail(qsizetype capacity) : ring(std::max<qsizetype>(capacity, 
 
 void OutputTail::append(QByteArrayView bytes) {
     const qsizetype size = ring.size();
+    total += bytes.size();
     if (bytes.size() >= size) {
         // Only the end of a chunk at least as large as the buffer survives.
         std::memcpy(ring.data(), bytes.data() + bytes.size() - size, size_t(size));

@@ -16,11 +16,12 @@ public:
     // The kept bytes, oldest first.
     QByteArray bytes() const;
     // True once bytes were dropped at the front, so the first kept line may be cut.
-    bool wrapped() const { return full; }
+    bool wrapped() const { return total > ring.size(); }
     qsizetype capacity() const { return ring.size(); }
 
 private:
     QByteArray ring;
     qsizetype next = 0;
     bool full = false;
+    qint64 total = 0;
 };
