@@ -26,7 +26,7 @@ GameLogWindow::GameLogWindow(QWidget* parent)
     logView->setLineWrapMode(QPlainTextEdit::NoWrap);
     logView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     pathLabel->setObjectName(QStringLiteral("gameLogPath"));
-    pathLabel->setAccessibleName(QStringLiteral("Log file"));
+    pathLabel->setAccessibleDescription(QStringLiteral("Log file"));
     pathLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     openFolderButton->setObjectName(QStringLiteral("openLogFolderButton"));
     connect(openFolderButton, &QPushButton::clicked, this,

@@ -53,6 +53,11 @@ def descendants(node):
             yield from descendants(child)
 
 
+def press(node):
+    action = node.queryAction()
+    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+
+
 class App:
     """One run of modgate, found on the accessibility bus by its process id, once it lists mods."""
 
@@ -95,6 +100,19 @@ class App:
             problem = f"status {self.status.name!r}, rows {self.rows()}, {problem!r}"
         raise Failure(f"timed out waiting until {what} ({problem}; windows {screen()})")
 
+    def start_game(self):
+        """Selects LAUNCH_ROW and presses Launch."""
+        table, row = self.table.queryTable(), self.rows().index(LAUNCH_ROW)
+        self.wait(f"{LAUNCH_ROW!r} is selected and Launch enabled",
+                  lambda: (table.isRowSelected(row) or table.addRowSelection(row))
+                  and self.launch.getState().contains(pyatspi.STATE_ENABLED))
+        press(self.launch)
+
+    def named(self, name):
+        return [node for application in pyatspi.Registry.getDesktop(0)
+                if application.get_process_id() == self.process.pid
+                for node in descendants(application) if node.name == name]
+
     def rows(self):
         table = self.table.queryTable()
         return [table.getAccessibleAt(row, 0).name for row in range(table.nRows)]
@@ -123,12 +141,7 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     app = App(modgate, env, work, "modgate-first")
     if first_rows:
         return app.quit()
-    table, row = app.table.queryTable(), app.rows().index(LAUNCH_ROW)
-    app.wait(f"{LAUNCH_ROW!r} is selected and Launch enabled",
-             lambda: (table.isRowSelected(row) or table.addRowSelection(row))
-             and app.launch.getState().contains(pyatspi.STATE_ENABLED))
-    action = app.launch.queryAction()
-    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+    app.start_game()
     app.wait('the status says "Launching, please wait..."',
              lambda: app.status.name == "Launching, please wait...")
     check("Modgate" in screen(), "the window is still on the screen")
@@ -148,7 +161,22 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     # Without the game log, and away from the installer's folder, only the stored path is left.
     os.rename(home + "/.ut2004/System/UT2004.log", work + "/UT2004.log")
     env["XDG_DATA_HOME"] = work + "/nowhere"
-    App(modgate, env, work, "modgate-second").quit()
+    # A game that stops on an error: the reason on the status line, its log a press away.
+    env["MODGATE_SAMPLE_GAME_END"] = "error"
+    app = App(modgate, env, work, "modgate-second")
+    app.start_game()
+    app.wait("the status says why the game stopped", lambda: app.status.name ==
+             "The game stopped: Failed to enter Entry: Can't find file 'Entry'")
+    press(app.wait('a "Show Log" button is on the bus', lambda: app.named("Show Log")[0]))
+    app.wait('the "Game Log" window is on the screen', lambda: any(name.startswith("Game Log") for name in screen()))
+    text = app.wait('its "Game log" text is on the bus', lambda: app.named("Game log")[0])
+    lines = text.queryText().getText(0, -1).splitlines()
+    check("Critical: Failed to enter Entry: Can't find file 'Entry'" in lines,
+          "the log shows the Critical: line")
+    log_file = f"{home}/.ut2004/ExampleMod/System/ExampleMod.log"
+    app.wait(f"the log file, {log_file}, is on the bus", lambda: app.named(log_file))
+    check(app.named("Open Folder"), 'an "Open Folder" button is on the bus')
+    app.quit()
     check(stored_path(config) == game, "unrealPath unchanged")
 
 
