@@ -117,14 +117,15 @@ void Controller::launchThread(Controller* controller, LaunchRequest request) {
         queue->perform([controller] { controller->stopIndicator(); });
     });
     if (run.startError) {
-        queue->perform(
-            [controller, executable, reason = startFailureReason(executable, *run.startError)] {
-                controller->launchFailed(executable, reason);
-            });
+        queue->perform([controller, executable,
+                        reason = unshared(startFailureReason(executable, *run.startError))] {
+            controller->launchFailed(executable, reason);
+        });
         return;
     }
     // Reading the logs takes a while for a large one: done here, off the main thread.
-    queue->perform([controller, stop = unshared(whyGameStopped(run.exit, run.output, run.started, request.gameLogs))] {
+    queue->perform([controller, stop = unshared(whyGameStopped(run.exit, run.output, run.started,
+                                                               request.gameLogs))] {
         controller->utClosed(stop);
     });
 }

@@ -7,6 +7,8 @@
 OutputTail::OutputTail(qsizetype capacity) : ring(std::max<qsizetype>(capacity, 1), '\0') {}
 
 void OutputTail::append(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return;
     const qsizetype size = ring.size();
     total += bytes.size();
     if (bytes.size() >= size) {
