@@ -153,6 +153,7 @@ private slots:
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
         QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
         QTest::newRow("executable a folder") << Case{Bundle, Folder, game, 1, Fails};
+        QTest::newRow("script without its interpreter") << Case{OldUnreal, Script, game, 1, Fails};
         QTest::newRow("still missing after locating") << Case{Bundle, Missing, game, 1, Fails};
         QTest::newRow("location cancelled") << Case{Bundle, Missing, game, 1, Cancelled};
         QTest::newRow("no row selected") << Case{Bundle, Missing, game, -1, Nothing};
@@ -198,7 +199,10 @@ private slots:
         if (end >= End::Fails) {
             QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
             const QString failed = u"W-B- Could not start the game: "_s;
-            if (end == End::Fails)
+            if (kind == Executable::Script)
+                QCOMPARE(now(), failed + u"the game is a script and its interpreter "
+                                         "/nonexistent/interpreter is not installed"_s);
+            else if (end == End::Fails)
                 QVERIFY2(now().startsWith(failed) && now() != failed, qPrintable(now()));
             else
                 QCOMPARE(now(), row >= 0 ? u"W-B- "_s : u"W--- "_s);
