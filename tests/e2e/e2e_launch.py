@@ -168,7 +168,8 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     app.wait("the status says why the game stopped", lambda: app.status.name ==
              "The game stopped: Failed to enter Entry: Can't find file 'Entry'")
     press(app.wait('a "Show Log" button is on the bus', lambda: app.named("Show Log")[0]))
-    app.wait('the "Game Log" window is on the screen', lambda: any(name.startswith("Game Log") for name in screen()))
+    app.wait('the "Game Log" window is on the screen',
+             lambda: any(name.startswith("Game Log") for name in screen()))
     text = app.wait('its "Game log" text is on the bus', lambda: app.named("Game log")[0])
     lines = text.queryText().getText(0, -1).splitlines()
     check("Critical: Failed to enter Entry: Can't find file 'Entry'" in lines,
