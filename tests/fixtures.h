@@ -47,7 +47,7 @@ inline bool makeTree(const QString& base, const QString& entries) {
 
 // Copies of the game: the classic bundle, or the OldUnreal patch's Linux folder.
 enum class Layout { Bundle, OldUnreal };
-enum class Executable { SampleGame, Missing, NotExecutable, Folder };
+enum class Executable { SampleGame, Missing, NotExecutable, Folder, Script };
 
 inline QString executableOf(const QString& gameFolder, Layout layout) {
     return gameFolder + (layout == Layout::Bundle
@@ -62,10 +62,14 @@ inline bool makeGame(const QString& gameFolder, Layout layout = Layout::Bundle,
     if (kind == Executable::Missing || kind == Executable::Folder)
         return QDir().mkpath(kind == Executable::Missing ? gameFolder : executable);
     const auto readWrite = QFile::ReadOwner | QFile::WriteOwner;
-    return QDir().mkpath(QFileInfo(executable).path()) && QFile::copy(sampleGame(), executable) &&
-           QFile::setPermissions(executable, kind == Executable::SampleGame
-                                                 ? readWrite | QFile::ExeOwner
-                                                 : readWrite);
+    // A script whose interpreter is missing: it exists, yet starting it finds no such file.
+    const bool made =
+        kind == Executable::Script
+            ? writeFile(executable, "#!/nonexistent/interpreter\n")
+            : QDir().mkpath(QFileInfo(executable).path()) && QFile::copy(sampleGame(), executable);
+    return made && QFile::setPermissions(executable, kind == Executable::NotExecutable
+                                                         ? readWrite
+                                                         : readWrite | QFile::ExeOwner);
 }
 
 // The game logs below the current HOME: the bundle's and the Linux clients'.

@@ -6,6 +6,8 @@
 #include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
+#include "installation/gamestop.h"
+#include "installation/programcheck.h"
 #include "installation/steamlibraries.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
@@ -13,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <csignal>
 
 Q_DECLARE_METATYPE(CpuArchitecture)
 
@@ -26,6 +29,33 @@ const QString none = QStringLiteral("-");
 const QString bundle = QStringLiteral("Unreal Tournament 2004.app");
 const QString inBundle = QStringLiteral("Contents/MacOS/Unreal Tournament 2004");
 const QString pathKey = QStringLiteral("unrealPath");
+
+// A little-endian ELF header of the given class and machine, with an interpreter segment naming
+// loader unless it is empty.
+QByteArray elf(bool wide, quint16 machine, const QByteArray& loader) {
+    const int word = wide ? 8 : 4, entrySize = wide ? 56 : 32;
+    QByteArray bytes(wide ? 64 : 52, '\0');
+    const auto put = [&](qsizetype at, quint64 value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = char(value >> (8 * i));
+    };
+    bytes.replace(0, 6,
+                  QByteArray("\x7f"
+                             "ELF") +
+                      char(wide ? 2 : 1) + char(1));
+    put(18, machine, 2);
+    put(wide ? 32 : 28, quint64(bytes.size()), word);
+    put(wide ? 54 : 42, quint64(entrySize), 2);
+    put(wide ? 56 : 44, loader.isEmpty() ? 0 : 1, 2);
+    if (loader.isEmpty())
+        return bytes;
+    const qsizetype entry = bytes.size();
+    bytes.resize(entry + entrySize, '\0');
+    put(entry, 3, 4);
+    put(entry + word, quint64(bytes.size()), word);
+    put(entry + (wide ? 32 : 16), quint64(loader.size() + 1), word);
+    return bytes + loader + '\0';
+}
 
 } // namespace
 
@@ -301,6 +331,118 @@ private slots:
             QCOMPARE(UserDefaults::standard().stringForKey(pathKey),
                      extra ? "/C" : fill("$/" + bundle));
         }
+    }
+
+    // What a stopped game leaves behind, and the reason read from it. Logs are "old:" (written
+    // before the launch), "mid:" (during the run) or else just written.
+    void whyGameStopped_data() {
+        columns("output", "log", "modLog", "userModLog", "exit", "reason", "shown");
+        const QString entry = "Critical: Failed to enter Entry: Can't find file 'Entry'";
+        row("output only", "Log: a\n" + entry + "\nExit: Exiting.", "", "", "", "1",
+            "Failed to enter Entry: Can't find file 'Entry'", "output");
+        row("mod's log only, first of several", "Log: a", "",
+            "Init: x\r\n" + entry + "\r\nCritical: UGameEngine::Init\r\nCritical: InitEngine", "",
+            "1", "Failed to enter Entry: Can't find file 'Entry'", "modLog");
+        row("mod's log in the per-user folder", "", "", "", "Critical: ReadFile beyond EOF 0+4/0",
+            "1", "ReadFile beyond EOF 0+4/0", "userModLog");
+        row("old log ignored", "Log: a", "old:Critical: Stale", "", "", "3", "exit code 3",
+            "output");
+        row("newest log first", "", "mid:Critical: Older", "Critical: Newer", "", "1", "Newer",
+            "modLog");
+        row("not at a line start", "Log: said Critical: no", "", "", "", "3", "exit code 3",
+            "output");
+        row("crash by signal", "", "", "", "", "SIGSEGV", "it crashed: Segmentation fault", "");
+        row("no output: the newest log shown", "", "old:Log: x", "mid:Log: y", "", "3",
+            "exit code 3", "modLog");
+        row("exit 0, Critical line in an old log", "", "old:" + entry, "", "", "0", "", "");
+        row("exit 0, Critical line in the output", entry, "", "", "", "0", "", "");
+    }
+
+    void whyGameStopped() {
+        QFETCH(QString, output);
+        QFETCH(QString, log);
+        QFETCH(QString, modLog);
+        QFETCH(QString, userModLog);
+        QFETCH(QString, exit);
+        QFETCH(QString, reason);
+        QFETCH(QString, shown);
+        const QDateTime started = QDateTime::currentDateTimeUtc().addSecs(-60);
+        const QString game = games->filePath("Linux");
+        const QStringList candidates = gameLogCandidates(QDir::homePath(), game, "M");
+        QCOMPARE(candidates.mid(1), QStringList({fixtures::linuxLogPath(), game + "/M/System/M.log",
+                                                 QDir::homePath() + "/.ut2004/M/System/M.log"}));
+        const QString texts[] = {log, modLog, userModLog},
+                      names[] = {"log", "modLog", "userModLog"};
+        std::optional<QString> shownPath;
+        for (int i = 0; i < 3; ++i) {
+            const QString& path = candidates[i + 1];
+            QFile::remove(path);
+            if (shown == names[i])
+                shownPath = path;
+            if (texts[i].isEmpty())
+                continue;
+            const bool old = texts[i].startsWith("old:"), mid = texts[i].startsWith("mid:");
+            QVERIFY(fixtures::writeFile(path, texts[i].mid(old || mid ? 4 : 0).toUtf8()));
+            QFile file(path);
+            QVERIFY(!(old || mid) || (file.open(QFile::ReadWrite) &&
+                                      file.setFileTime(started.addSecs(old ? -3600 : 10),
+                                                       QFile::FileModificationTime)));
+        }
+        const GameExit end{exit == "SIGSEGV", exit == "SIGSEGV" ? SIGSEGV : exit.toInt()};
+        const std::optional<GameStop> stop = ::whyGameStopped(end, output, started, candidates);
+        QDir(QDir::homePath() + "/.ut2004").removeRecursively();
+        QCOMPARE(stop.has_value(), !reason.isEmpty());
+        if (stop) {
+            QCOMPARE(stop->reason, reason);
+            QCOMPARE(stop->logPath, shownPath);
+        }
+    }
+
+    // The player is shown the last 200 lines, whatever ends them.
+    void lastLines() {
+        QString text;
+        for (int i = 1; i <= 250; ++i)
+            text += QString::number(i) + (i % 2 ? "\r\n" : "\r");
+        QCOMPARE(::lastLines(text, shownLogLines).section('\r', 0, 0), "51");
+        QCOMPARE(::lastLines(text, shownLogLines).count('\r'), 199);
+        QCOMPARE(::lastLines(u"a\nb", shownLogLines), "a\nb");
+    }
+
+    // A program that exists yet cannot start: its first bytes, and what the player is told.
+    void programCannotRunReason_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("reason");
+        const QByteArray gone = "/nonexistent/lib/ld-linux.so.2";
+        const QByteArray there = QFile::encodeName(QCoreApplication::applicationFilePath());
+        row("32-bit, loader missing", elf(false, 3, gone),
+            "the game is a 32-bit program and this system's 32-bit libraries are not installed "
+            "(/nonexistent/lib/ld-linux.so.2 is missing)");
+        row("32-bit, loader there", elf(false, 3, there), "");
+        row("64-bit, loader missing", elf(true, 62, gone),
+            "the program loader /nonexistent/lib/ld-linux.so.2 that the game needs is not "
+            "installed");
+        row("64-bit, static", elf(true, 62, ""), "");
+        row("ARM64", elf(true, 183, there),
+            "the game is made for ARM64 processors, not for this computer's x86-64");
+        row("headers cut off", elf(true, 62, gone).first(70), "");
+        row("script, interpreter missing", QByteArray("#!  /nonexistent/python2 -u\nprint()"),
+            "the game is a script and its interpreter /nonexistent/python2 is not installed");
+        row("script, interpreter there", "#!" + there + "\n", "");
+        row("neither", QByteArray("MZ\x90"), "");
+    }
+
+    void programCannotRunReason() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, reason);
+        const QString program = games->filePath("program");
+        QVERIFY(fixtures::writeFile(program, head));
+        QFile file(program);
+        QVERIFY(file.open(QFile::ReadOnly));
+        const auto exists = [](const QString& path) { return QFileInfo::exists(path); };
+        QCOMPARE(
+            ::programCannotRunReason(file.read(programHeadBytes), CpuArchitecture::X86_64, exists)
+                .value_or(""),
+            reason);
     }
 };
 

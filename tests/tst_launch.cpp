@@ -1,21 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 #include "app/gamelaunch.h"
+#include "app/gamerun.h"
 #include "app/launcher.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
+#include "support/outputtail.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
 #include "window/vxfadewindow.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTimer>
 #include <QWindow>
 #include <csignal>
+#include <thread>
 
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -35,7 +41,19 @@ const QStringList passed[] = {{u""_s}, {u"-log -windowed"_s, u"-mod=ModA"_s}, {u
 // A command and a launchName, and the arguments the game gets for them.
 using Row = std::tuple<std::optional<QString>, std::optional<QString>, QStringList>;
 // How the game ends, or why none starts.
-enum class End { Quits, Killed, AtOnce, Relaunch, Closed, FailsNext, Fails, Cancelled, Nothing };
+enum class End {
+    Quits,
+    Killed,
+    AtOnce,
+    Relaunch,
+    Closed,
+    FailsNext,
+    Errs,
+    Crashes,
+    Fails,
+    Cancelled,
+    Nothing
+};
 // The game's layout and executable, the stored path ("<tmp>": the temporary, current folder),
 // the selected row (-1: none), the end.
 using Case = std::tuple<Layout, Executable, QString, int, End>;
@@ -48,6 +66,7 @@ class LaunchTest : public QObject {
     std::unique_ptr<QTemporaryDir> temp;
     std::unique_ptr<Launcher> launcher;
     Controller* controller = nullptr;
+    QList<QUrl> opened;
 
     // What the user sees: window W, indicator I, Launch B, selection lock L, then the status line.
     QString now() const {
@@ -58,6 +77,28 @@ class LaunchTest : public QObject {
                    .arg(c.locked ? 'L' : '-') +
                c.statusField->text();
     }
+
+    // Where "Show Log" leads: the log window, what it says, and the folder its button opens.
+    void checkLog(const QString& path, const QString& critical) {
+        auto* button = controller->window->findChild<QPushButton*>(u"showLogButton"_s);
+        QVERIFY(button && button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        auto* log = controller->window->findChild<QWidget*>(u"gameLogWindow"_s);
+        QTRY_VERIFY(log && log->isVisible());
+        QCOMPARE(log->findChild<QLabel*>(u"gameLogPath"_s)->text(), path);
+        const QTextDocument* text = log->findChild<QPlainTextEdit*>(u"gameLogView"_s)->document();
+        const QTextBlock line = text->find(critical).block();
+        QVERIFY(line.isValid() && line.text() == critical);
+        QCOMPARE(line.begin().fragment().charFormat().fontWeight(), QFont::Bold);
+        QCOMPARE(text->firstBlock().begin().fragment().charFormat().fontWeight(), QFont::Normal);
+        QDesktopServices::setUrlHandler(u"file"_s, this, "open");
+        QTest::mouseClick(log->findChild<QPushButton*>(u"openLogFolderButton"_s), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+        QCOMPARE(opened, QList{QUrl::fromLocalFile(QFileInfo(path).path())});
+    }
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
 
 private slots:
     void cleanup() {
@@ -105,16 +146,21 @@ private slots:
         QTest::newRow("next launch fails within 3 s")
             << Case{OldUnreal, SampleGame, game, 2, FailsNext};
         QTest::newRow("relative path, killed") << Case{Bundle, SampleGame, u"game"_s, 0, Killed};
+        QTest::newRow("a mod's game stops with an error within 3 s")
+            << Case{OldUnreal, SampleGame, game, 2, Errs};
+        QTest::newRow("crashes") << Case{Bundle, SampleGame, game, 1, Crashes};
         // Found again from the log; the game quits within the pause; its mods are listed after.
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
         QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
         QTest::newRow("executable a folder") << Case{Bundle, Folder, game, 1, Fails};
+        QTest::newRow("script without its interpreter") << Case{OldUnreal, Script, game, 1, Fails};
         QTest::newRow("still missing after locating") << Case{Bundle, Missing, game, 1, Fails};
         QTest::newRow("location cancelled") << Case{Bundle, Missing, game, 1, Cancelled};
         QTest::newRow("no row selected") << Case{Bundle, Missing, game, -1, Nothing};
     }
 
     void launch() {
+        opened.clear();
         QFETCH(Case, c);
         auto [layout, kind, stored, row, end] = c;
         temp = std::make_unique<QTemporaryDir>();
@@ -131,6 +177,7 @@ private slots:
         qputenv("MODGATE_SAMPLE_GAME_RECORD", QFile::encodeName(record.fileName()));
         qputenv("MODGATE_SAMPLE_GAME_QUIT_FILE", QFile::encodeName(quitPath));
         qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", end == End::AtOnce ? "0" : "120000");
+        qputenv("MODGATE_SAMPLE_GAME_END", end == End::Crashes ? "crash" : "");
         launcher = std::make_unique<Launcher>();
         controller = &launcher->controller();
         controller->setWellKnownGameFolders({});
@@ -153,7 +200,10 @@ private slots:
         if (end >= End::Fails) {
             QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
             const QString failed = u"W-B- Could not start the game: "_s;
-            if (end == End::Fails)
+            if (kind == Executable::Script)
+                QCOMPARE(now(), failed + u"the game is a script and its interpreter "
+                                         "/nonexistent/interpreter is not installed"_s);
+            else if (end == End::Fails)
                 QVERIFY2(now().startsWith(failed) && now() != failed, qPrintable(now()));
             else
                 QCOMPARE(now(), row >= 0 ? u"W-B- "_s : u"W--- "_s);
@@ -182,6 +232,14 @@ private slots:
             else
                 fixtures::writeFile(quitPath);
         }
+        if (end == End::Killed || end == End::Crashes) {
+            QTRY_COMPARE_WITH_TIMEOUT(
+                now(),
+                end == End::Killed ? u"W-B- The game stopped: it crashed: Killed"_s
+                                   : u"W-B- The game stopped: it crashed: Segmentation fault"_s,
+                slow);
+            return;
+        }
         if (stored.endsWith(u"/gone")) {
             // Once the window is back, the list is the found copy's: the plain game, its mod.
             QTRY_COMPARE_WITH_TIMEOUT(now(), u"W--- "_s, slow);
@@ -190,6 +248,21 @@ private slots:
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
+        if (end == End::Errs) {
+            // The reason stays past the welcome's delayed clear, until the next launch.
+            qputenv("MODGATE_SAMPLE_GAME_END", "error");
+            controller->launch();
+            const QString stopped =
+                u"W-B- The game stopped: Failed to enter Entry: Can't find file 'Entry'"_s;
+            QTRY_COMPARE_WITH_TIMEOUT(now(), stopped, slow);
+            QTest::qWait(3500);
+            QCOMPARE(now(), stopped);
+            checkLog(QDir::homePath() + u"/.ut2004/ModB/System/ModB.log"_s,
+                     u"Critical: Failed to enter Entry: Can't find file 'Entry'"_s);
+            controller->launch();
+            QVERIFY(!controller->showLogButton->isVisible());
+            return;
+        }
         if (end == End::FailsNext) {
             // The reason stays, past the welcome's delayed clear.
             QVERIFY(QFile::setPermissions(fixtures::executableOf(game, layout), QFile::ReadOwner));
@@ -211,6 +284,42 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- "_s, slow);
         QVERIFY2(welcome.hasExpired(), "the welcome went before about 3 s");
         QCOMPARE(controller->window->alphaValue(), 1.0f);
+    }
+
+    // The game never waits on Modgate: everything it writes is read and passed on, and only the
+    // end of it is kept.
+    void output_data() {
+        QTest::addColumn<int>("mebibytes");
+        QTest::addColumn<bool>("toFile");
+        QTest::newRow("1 MiB passed on") << 1 << true;
+        QTest::newRow("256 MiB") << 256 << false;
+    }
+
+    void output() {
+        QFETCH(int, mebibytes);
+        QFETCH(bool, toFile);
+        temp = std::make_unique<QTemporaryDir>();
+        QFile sink(toFile ? temp->filePath(u"out"_s) : u"/dev/null"_s), errors(u"/dev/null"_s);
+        QVERIFY(sink.open(QFile::WriteOnly) && errors.open(QFile::WriteOnly));
+        qputenv("MODGATE_SAMPLE_GAME_END", "output:" + QByteArray::number(mebibytes));
+        qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", "0");
+        qputenv("MODGATE_SAMPLE_GAME_RECORD", "");
+        bool paused = false;
+        GameRun run; // on a worker thread, as a launch runs it
+        std::thread([&] {
+            run = runGame({fixtures::sampleGame(), temp->path(), {}}, {}, 0ms,
+                          [&] { paused = true; }, {sink.handle(), errors.handle()});
+        }).join();
+        QVERIFY(paused && !run.startError && !run.exit.bySignal);
+        QCOMPARE(run.exit.code, 0);
+        // Lines of 45 bytes, numbered from 0, up to the size asked for.
+        const qint64 lines = ((qint64(mebibytes) << 20) + 44) / 45;
+        const QString last = u"Log: sample output line %1\n"_s.arg(lines - 1, 20, 10, QChar(u'0'));
+        QVERIFY(run.output.contains(last));
+        QVERIFY(run.output.size() <= gameOutputTailBytes);
+        QVERIFY(run.output.size() > gameOutputTailBytes - 100);
+        if (toFile)
+            QCOMPARE(QFileInfo(sink.fileName()).size(), lines * 45);
     }
 };
 

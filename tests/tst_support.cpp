@@ -2,6 +2,7 @@
 #include "fixtures.h"
 #include "support/contrast.h"
 #include "support/nsstringcategory.h"
+#include "support/outputtail.h"
 #include "support/textfile.h"
 #include "support/textlines.h"
 #include "support/userdefaults.h"
@@ -160,6 +161,20 @@ private slots:
         QVERIFY(!defaults.stringForKey(u"path"_s).value_or(QString()).isNull()); // "" is a value
         std::thread([&] { defaults.setObjectForKey(u"/p"_s, u"path"_s); }).join();
         QCOMPARE(defaults.stringForKey(u"path"_s), u"/p"_s);
+    }
+
+    // The tail holds the last bytes in order, across the buffer's end and with chunks of any size.
+    void outputTail() {
+        OutputTail tail(10);
+        QByteArray all;
+        for (const QByteArray& chunk : {"abc"_ba, "defgh"_ba, ""_ba, "ij"_ba, "k"_ba,
+                                        "0123456789AB"_ba, "xyz"_ba, "1234567"_ba}) {
+            tail.append(chunk);
+            all += chunk;
+            QCOMPARE(tail.bytes(), all.right(10));
+            QCOMPARE(tail.wrapped(), all.size() > 10);
+            QCOMPARE(tail.capacity(), 10);
+        }
     }
 };
 

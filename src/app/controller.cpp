@@ -68,6 +68,7 @@ void Controller::connectOutlets() {
 
     connect(launchButton, &QPushButton::clicked, this, [this] { launch(); });
     connectGameCopyControls();
+    connect(showLogButton, &QPushButton::clicked, this, [this] { showLog(); });
     // Return and Enter in any cell are the Launch button's click: nothing while it is disabled.
     new TableKeys(tableView, [this] { launchButton->click(); });
     // No cell is current until the user picks one, so the first Down selects the first row.

@@ -4,6 +4,7 @@
 #include "catalogue/modentry.h"
 #include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
+#include "installation/gamestop.h"
 
 #include <QList>
 #include <QObject>
@@ -18,6 +19,7 @@
 
 class BusyIndicator;
 class GameSelector;
+class GameLogWindow;
 class LinkButtonCell;
 class MainThreadQueue;
 class ModDetailsPane;
@@ -41,6 +43,7 @@ public:
     GameSelector* gameSelector = nullptr;
     QPushButton* launchButton = nullptr;
     QPushButton* reloadButton = nullptr;
+    QPushButton* showLogButton = nullptr;
     QLabel* statusField = nullptr;
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
@@ -83,7 +86,9 @@ public:
     // Launching.
     void launch();
     void stopIndicator();
-    void utClosed();
+    // The game has exited; why, where it stopped abnormally.
+    void utClosed(const std::optional<GameStop>& stop = std::nullopt);
+    void showLog();
     // The pause between starting the game and closing the window; tests shorten it.
     void setLaunchPause(std::chrono::milliseconds pause) { launchPause = pause; }
 
@@ -118,11 +123,15 @@ private:
         GameLayout game;
         std::chrono::milliseconds pause;
         std::shared_ptr<MainThreadQueue> mainThread;
+        QStringList gameLogs;
     };
     static void launchThread(Controller* controller, LaunchRequest request);
     void launchFailed(const QString& executable, const QString& reason);
     std::chrono::milliseconds launchPause{5000};
     bool launching = false;
+    // Why the last game stopped, while the status line says so.
+    std::optional<GameStop> lastStop;
+    GameLogWindow* logWindow = nullptr;
 
     // --- game location ---
     GameCopyPlaces gameCopyPlaces() const;

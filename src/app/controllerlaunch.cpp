@@ -2,42 +2,60 @@
 #include "app/controller.h"
 
 #include "app/gamelaunch.h"
+#include "app/gamelogwindow.h"
+#include "app/gamerun.h"
 #include "installation/gamelayout.h"
+#include "installation/programcheck.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
 #include "support/systemservices.h"
+#include "support/threadhandover.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
-#include <thread>
 
 namespace {
 
 const QString unrealPathKey = QStringLiteral("unrealPath");
 const QString startFailurePrefix = QStringLiteral("Could not start the game: ");
+const QString stoppedPrefix = QStringLiteral("The game stopped: ");
 
 QString storedBundlePath() {
     return UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString());
 }
 
-// A copy that shares no data with the original. Qt's shared strings count their users with
-// atomics inside the Qt libraries, so a string the worker holds and the main thread drops (the
-// preferences' cached value) would otherwise be freed outside what a race detector can follow.
-QString unshared(const QString& text) {
-    return QString(text.constData(), text.size());
-}
-
-std::optional<QString> unshared(const std::optional<QString>& text) {
-    return text ? std::optional<QString>(unshared(*text)) : std::nullopt;
-}
-
+// What the worker gets shares no data with what this thread keeps (see threadhandover.h).
 ModEntry unshared(const ModEntry& entry) {
     return {unshared(entry.name), unshared(entry.command), unshared(entry.url),
             unshared(entry.launchName)};
+}
+
+QStringList unshared(const QStringList& texts) {
+    QStringList copies;
+    for (const QString& text : texts)
+        copies.append(unshared(text));
+    return copies;
+}
+
+std::optional<GameStop> unshared(const std::optional<GameStop>& stop) {
+    if (!stop)
+        return std::nullopt;
+    return GameStop{unshared(stop->reason), unshared(stop->logPath), unshared(stop->logText)};
+}
+
+// The system's reason for a failed start, or where the program exists but cannot run here, why.
+QString startFailureReason(const QString& executable, const QString& systemReason) {
+    QFile program(executable);
+    if (!program.open(QIODevice::ReadOnly))
+        return systemReason;
+    return programCannotRunReason(program.read(programHeadBytes), hostArchitecture(),
+                                  [](const QString& path) { return QFileInfo::exists(path); })
+        .value_or(systemReason);
 }
 
 } // namespace
@@ -65,6 +83,8 @@ void Controller::launch() {
     }
 
     statusField->setText(QStringLiteral("Launching, please wait..."));
+    showLogButton->hide();
+    lastStop.reset();
     busyIndicator->startAnimation();
     launchButton->setEnabled(false);
     locked = true;
@@ -72,10 +92,12 @@ void Controller::launch() {
     updateGameControls();
 
     // The worker gets copies: widgets and the mod list belong to this thread.
-    LaunchRequest request{unshared(mods.at(row)),
-                          {unshared(layout->executable), unshared(layout->workingDirectory), {}},
-                          launchPause,
-                          mainThread};
+    LaunchRequest request{
+        unshared(mods.at(row)),
+        {unshared(layout->executable), unshared(layout->workingDirectory), {}},
+        launchPause,
+        mainThread,
+        unshared(gameLogCandidates(QDir::homePath(), layout->searchBase, mods.at(row).launchName))};
     detachNewThread(
         [this, request = std::move(request)]() mutable { launchThread(this, std::move(request)); });
 }
@@ -84,28 +106,22 @@ void Controller::launchThread(Controller* controller, LaunchRequest request) {
     const QString& executable = request.game.executable;
     const std::shared_ptr<MainThreadQueue>& queue = request.mainThread;
 
-    // Lives until the game has exited: destroying a running QProcess kills the game.
-    QProcess game;
-    // The child changes to the working directory before it starts the program, so a relative
-    // stored path would otherwise be looked up a second time below itself.
-    game.setProgram(QFileInfo(executable).absoluteFilePath());
-    game.setArguments(gameArgumentList(request.entry));
-    game.setWorkingDirectory(request.game.workingDirectory);
-    game.setProcessChannelMode(QProcess::ForwardedChannels);
-    game.setInputChannelMode(QProcess::ForwardedInputChannel);
-    game.start();
-    if (!game.waitForStarted(-1)) {
-        queue->perform([controller, executable, reason = game.errorString()] {
+    const GameRun run = runGame(request.game, gameArgumentList(request.entry), request.pause, [&] {
+        queue->perform([controller] { controller->window->close(); });
+        queue->perform([controller] { controller->stopIndicator(); });
+    });
+    if (run.startError) {
+        queue->perform([controller, executable,
+                        reason = unshared(startFailureReason(executable, *run.startError))] {
             controller->launchFailed(executable, reason);
         });
         return;
     }
-
-    std::this_thread::sleep_for(request.pause);
-    queue->perform([controller] { controller->window->close(); });
-    queue->perform([controller] { controller->stopIndicator(); });
-    game.waitForFinished(-1);
-    queue->perform([controller] { controller->utClosed(); });
+    // Reading the logs takes a while for a large one: done here, off the main thread.
+    queue->perform([controller, stop = unshared(whyGameStopped(run.exit, run.output, run.started,
+                                                               request.gameLogs))] {
+        controller->utClosed(stop);
+    });
 }
 
 void Controller::launchFailed(const QString& executable, const QString& reason) {
@@ -113,6 +129,7 @@ void Controller::launchFailed(const QString& executable, const QString& reason) 
     stopIndicator();
     systemBeep();
     statusField->setText(startFailurePrefix + reason);
+    showLogButton->hide();
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;
@@ -125,21 +142,42 @@ void Controller::stopIndicator() {
     busyIndicator->stopAnimation();
 }
 
-void Controller::utClosed() {
+void Controller::utClosed(const std::optional<GameStop>& stop) {
     window->makeKeyAndOrderFront(this);
-    statusField->setText(QStringLiteral("Welcome back!"));
-    // Not cancelled by a new launch; only that launch's failure is left standing, since it is
-    // what the player must read.
-    performAfterDelay(statusField, 3000, [label = statusField] {
-        // Nor a search's, which the return from a relocated copy may have started.
-        if (!label->text().startsWith(startFailurePrefix) &&
-            label->text() != u"Searching for mods...")
-            label->setText(QStringLiteral(""));
-    });
+    lastStop = stop;
+    if (stop) {
+        systemBeep();
+        statusField->setText(stoppedPrefix + stop->reason);
+        showLogButton->show();
+        systemLog(stoppedPrefix + stop->reason);
+    } else {
+        statusField->setText(QStringLiteral("Welcome back!"));
+        // Not cancelled by a new launch; only that launch's failure is left standing, since it
+        // is what the player must read.
+        performAfterDelay(statusField, 3000, [label = statusField] {
+            // Nor a search's, which the return from a relocated copy may have started.
+            if (!label->text().startsWith(startFailurePrefix) &&
+                !label->text().startsWith(stoppedPrefix) &&
+                label->text() != u"Searching for mods...")
+                label->setText(QStringLiteral(""));
+        });
+    }
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
     launching = false;
     updateGameControls();
-    if (std::exchange(relistAfterGame, false))
+    // A relocated copy's mods are listed once the game is back; a reason to read comes first.
+    if (!stop && std::exchange(relistAfterGame, false))
         reload();
+}
+
+void Controller::showLog() {
+    if (!lastStop)
+        return;
+    if (!logWindow)
+        logWindow = new GameLogWindow(window);
+    logWindow->setLog(lastStop->logPath, lastStop->logText);
+    logWindow->show();
+    logWindow->raise();
+    logWindow->activateWindow();
 }

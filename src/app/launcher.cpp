@@ -43,6 +43,7 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->gameSelector = form.gameSelector;
     launcherController->launchButton = form.launchButton;
     launcherController->reloadButton = form.reloadButton;
+    launcherController->showLogButton = form.showLogButton;
     launcherController->statusField = form.statusField;
     launcherController->tableView = form.tableView;
     launcherController->window = mainWindow.get();

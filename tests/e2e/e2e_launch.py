@@ -55,6 +55,11 @@ def descendants(node):
             yield from descendants(child)
 
 
+def press(node):
+    action = node.queryAction()
+    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+
+
 class App:
     """One run of modgate, found on the accessibility bus by its process id, once it lists mods."""
 
@@ -119,6 +124,19 @@ class App:
         return (logo[0].description if logo else None,
                 text[0].getText(0, text[0].characterCount) if text else "")
 
+    def start_game(self):
+        """Selects LAUNCH_ROW and presses Launch."""
+        table, row = self.table.queryTable(), self.rows().index(LAUNCH_ROW)
+        self.wait(f"{LAUNCH_ROW!r} is selected and Launch enabled",
+                  lambda: (table.isRowSelected(row) or table.addRowSelection(row))
+                  and self.launch.getState().contains(pyatspi.STATE_ENABLED))
+        press(self.launch)
+
+    def named(self, name):
+        return [node for application in pyatspi.Registry.getDesktop(0)
+                if application.get_process_id() == self.process.pid
+                for node in descendants(application) if node.name == name]
+
     def rows(self):
         table = self.table.queryTable()
         return [table.getAccessibleAt(row, 0).name for row in range(table.nRows)]
@@ -154,8 +172,7 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     app.wait("the details pane shows its logo and description",
              lambda: (pane := app.pane())[0] == LAUNCH_ROW_LOGO
              and pane[1].startswith(LAUNCH_ROW_TEXT))
-    action = app.launch.queryAction()
-    action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
+    press(app.launch)
     app.wait('the status says "Launching, please wait..."',
              lambda: app.status.name == "Launching, please wait...")
     check("Modgate" in screen(), "the window is still on the screen")
@@ -179,18 +196,34 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
     copy = home + "/Games/UT2004 Copy"
     shutil.copytree(game, copy, symlinks=True)
     shutil.rmtree(copy + "/ShortLink")
+    # A game that stops on an error: the reason on the status line, its log a press away.
+    env["MODGATE_SAMPLE_GAME_END"] = "error"
     app = App(modgate, env, work, "modgate-second")
+    app.start_game()
+    app.wait("the status says why the game stopped", lambda: app.status.name ==
+             "The game stopped: Failed to enter Entry: Can't find file 'Entry'")
+    press(app.wait('a "Show Log" button is on the bus', lambda: app.named("Show Log")[0]))
+    app.wait('the "Game Log" window is on the screen',
+             lambda: any(name.startswith("Game Log") for name in screen()))
+    text = app.wait('its "Game log" text is on the bus', lambda: app.named("Game log")[0])
+    lines = text.queryText().getText(0, -1).splitlines()
+    check("Critical: Failed to enter Entry: Can't find file 'Entry'" in lines,
+          "the log shows the Critical: line")
+    log_file = f"{home}/.ut2004/ExampleMod/System/ExampleMod.log"
+    app.wait(f"the log file, {log_file}, is on the bus", lambda: app.named(log_file))
+    check(app.named("Open Folder"), 'an "Open Folder" button is on the bus')
     check(stored_path(config) == game, "unrealPath unchanged")
+    windows = set(screen())
     again = subprocess.run([modgate], env=env, cwd=work, capture_output=True, timeout=60)
-    check(again.returncode == 0 and set(screen()) == {"Modgate"},
-          "a second start ends at once, leaving the first window alone on the screen")
+    check(again.returncode == 0 and set(screen()) == windows,
+          "a second start ends at once, leaving the first one's windows alone on the screen")
 
     # The player picks the copy in the "Game" selector, from the keyboard.
     selector = app.wait('the selector labelled "Game" is on the bus',
                         lambda: app.labelled(pyatspi.ROLE_COMBO_BOX, "Game"))
     check(selector.name == "~/.local/share/OldUnreal/UT2004", f"it shows {selector.name}")
     xdotool("search", "--onlyvisible", "--name", "^Modgate$", "windowfocus", "--sync")
-    for _ in range(4):  # back from the table, over Reload
+    for _ in range(12):  # back over the window's controls
         if selector.getState().contains(pyatspi.STATE_FOCUSED):
             break
         xdotool("key", "shift+Tab")
