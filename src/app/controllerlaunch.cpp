@@ -85,6 +85,9 @@ void Controller::launch() {
     statusField->setText(QStringLiteral("Launching, please wait..."));
     showLogButton->hide();
     lastStop.reset();
+    // The last game's log would be taken for this one's.
+    if (logWindow)
+        logWindow->hide();
     busyIndicator->startAnimation();
     launchButton->setEnabled(false);
     locked = true;
