@@ -604,6 +604,9 @@ private slots:
         loader.request(mods.filePath(u"A"_s), u""_s);
         QVERIFY(!loader.isReading()); // cached
         QCOMPARE(shown, (QList<QColor>{QColor(Qt::green), QColor(Qt::blue)}));
+        loader.clear(); // a new list reads afresh
+        loader.request(mods.filePath(u"A"_s), u""_s);
+        QVERIFY(loader.isReading());
     }
 
     // The split between table and pane is the player's: kept for the next start.

@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/lockingselectionmodel.h"
+#include "app/moddetailspane.h"
 #include "app/modtablemodel.h"
 #include "app/tablekeys.h"
 #include "support/busyindicator.h"
@@ -54,8 +55,11 @@ void Controller::connectOutlets() {
     connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
     // A new list drops the selection without a word: the pane must not show a row that is gone.
-    connect(tableModel, &QAbstractItemModel::modelReset, this,
-            [this] { showSelectedModDetails(); });
+    connect(tableModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (detailsPane)
+            detailsPane->forgetLogos();
+        showSelectedModDetails();
+    });
     connect(tableModel, &QAbstractItemModel::rowsRemoved, this,
             [this] { showSelectedModDetails(); });
 

@@ -35,6 +35,11 @@ void LogoLoader::cancel() {
     pending.reset();
 }
 
+void LogoLoader::clear() {
+    cancel();
+    cache.clear();
+}
+
 void LogoLoader::startNext() {
     if (reading || !pending)
         return;

@@ -26,6 +26,8 @@ public:
     void request(const QString& modFolder, const QString& modLogo);
     // Leaves every earlier request unanswered.
     void cancel();
+    // Forgets every cached logo too, so the next requests read the files as they are now.
+    void clear();
 
     // Whether a worker is reading now; for tests.
     bool isReading() const { return reading.has_value(); }

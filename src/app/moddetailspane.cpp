@@ -126,6 +126,10 @@ void ModDetailsPane::showNothing() {
     box->setStretch(box->count() - 1, 0);
 }
 
+void ModDetailsPane::forgetLogos() {
+    logoLoader->clear();
+}
+
 void ModDetailsPane::showEntry(const ModEntry& entry) {
     nothingSelected->hide();
     // A mod without a title goes by its folder's name, as in the table.

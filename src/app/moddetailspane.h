@@ -30,6 +30,8 @@ public:
     void setLinkOpener(std::function<void(const QString& address)> openLink);
 
     void showNothing();
+    // A new list: logos are read afresh, as a reloaded mod may have a new one.
+    void forgetLogos();
     // A mod's row; its logo is looked for below modFolder.
     void showMod(const ModEntry& entry, const QString& modFolder);
     // The plain game's row: the copy in use and its executable, when one is recognised.
