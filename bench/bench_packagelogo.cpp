@@ -10,6 +10,7 @@
 
 #include "packages/texturepackage.h"
 #include "packagewriter/texturepackagewriter.h"
+#include "peakmemory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,25 +27,15 @@ namespace {
 
 const QString logoPath = QStringLiteral("Menu.Logo");
 
-qint64 highWaterKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 // In the child: one read, then the growth of the peak, in KiB, and the image's own size.
 int measureRead(const QString& package) {
     QFile reset(QStringLiteral("/proc/self/clear_refs"));
     if (reset.open(QIODevice::WriteOnly))
         reset.write("5");
     reset.close();
-    const qint64 before = highWaterKiB();
+    const qint64 before = peakResidentKiB();
     const std::optional<QImage> image = readPackageTexture(package, logoPath);
-    const qint64 after = highWaterKiB();
+    const qint64 after = peakResidentKiB();
     QTextStream(stdout) << (after - before) << ' ' << (image ? image->sizeInBytes() / 1024 : -1);
     return image ? EXIT_SUCCESS : EXIT_FAILURE;
 }

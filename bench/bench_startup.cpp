@@ -14,6 +14,7 @@
 #include "app/applicationmain.h"
 #include "app/controller.h"
 #include "app/launcher.h"
+#include "peakmemory.h"
 #include "window/vxfadewindow.h"
 
 #include <QApplication>
@@ -46,17 +47,6 @@ qint64 monotonicNanoseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-// Peak resident set size so far, in KiB.
-qint64 peakResidentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
 }
 
 // Reports the first paint of the watched window and ends the process on the spot: what comes

@@ -132,9 +132,7 @@ void ModDetailsPane::forgetLogos() {
 
 void ModDetailsPane::showEntry(const ModEntry& entry) {
     nothingSelected->hide();
-    // A mod without a title goes by its folder's name, as in the table.
-    const bool untitled = entry.name.value_or(QString()).isEmpty();
-    name->setText(untitled ? entry.launchName.value_or(QString()) : *entry.name);
+    name->setText(entry.displayName());
     name->show();
 
     const ModDescriptionLayout text = layOutModDescription(entry.description.value_or(QString()));

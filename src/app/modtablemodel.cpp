@@ -49,12 +49,11 @@ QVariant ModTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant ModTableModel::titleData(int row, const std::optional<QString>& title, int role) const {
     const ModEntry& entry = controller.mods.at(row);
-    // A mod without a title goes by its folder's name, set apart so that it is not taken for one.
-    const bool untitled =
-        (!title || title->isEmpty()) && entry.launchName && !entry.launchName->isEmpty();
+    // Set apart, so that a folder's name is not taken for a title.
+    const bool untitled = entry.isUntitled();
     switch (role) {
     case Qt::DisplayRole:
-        return untitled ? QVariant(*entry.launchName) : title ? QVariant(*title) : QVariant();
+        return untitled || title ? QVariant(entry.displayName()) : QVariant();
     case Qt::FontRole:
         if (untitled) {
             QFont italic;

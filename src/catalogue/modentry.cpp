@@ -16,3 +16,11 @@ std::optional<QString> ModEntry::value(QStringView key) const {
         return logo;
     return std::nullopt;
 }
+
+bool ModEntry::isUntitled() const {
+    return (!name || name->isEmpty()) && launchName && !launchName->isEmpty();
+}
+
+QString ModEntry::displayName() const {
+    return isUntitled() ? *launchName : name.value_or(QString());
+}

@@ -15,5 +15,10 @@ struct ModEntry {
     // "name", "command", "url", "launchName", "description" or "logo"; absent for any other key.
     std::optional<QString> value(QStringView key) const;
 
+    // A mod without a title (or with an empty one) goes by its folder's name.
+    bool isUntitled() const;
+    // The title, or an untitled mod's folder name; "" when there is neither.
+    QString displayName() const;
+
     bool operator==(const ModEntry&) const = default;
 };
