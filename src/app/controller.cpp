@@ -7,6 +7,7 @@
 #include "app/tablekeys.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
+#include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
@@ -101,7 +102,7 @@ void Controller::awakeFromNib() {
     centerOnScreen(*window);
     mods.clear();
     tableModel->appendRow([this] { mods.append(baseGameEntry()); });
-    UserDefaults::standard().registerDefaults({{QStringLiteral("fadingWindows"), true}});
+    UserDefaults::standard().registerDefaults({{preferenceKeys::fadingWindows, true}});
     setUpLinkColumn();
 
     // A stored copy that is gone is looked for again now, while the player sees the result.

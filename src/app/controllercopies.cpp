@@ -5,15 +5,10 @@
 #include "app/modtablemodel.h"
 #include "installation/gamecopies.h"
 #include "support/mainthreadqueue.h"
+#include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 
 #include <QPushButton>
-
-namespace {
-
-const QString unrealPathKey = QStringLiteral("unrealPath");
-
-} // namespace
 
 void Controller::connectGameCopyControls() {
     if (gameSelector) {
@@ -30,7 +25,7 @@ void Controller::showGameCopies() {
     if (gameSelector)
         gameSelector->setCopies(
             findGameCopies(gameCopyPlaces()),
-            UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString()));
+            UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString()));
 }
 
 void Controller::startSearch() {
@@ -62,7 +57,7 @@ void Controller::reload() {
 void Controller::useGameCopy(const QString& gamePath) {
     if (launching)
         return;
-    UserDefaults::standard().setObjectForKey(gamePath, unrealPathKey);
+    UserDefaults::standard().setObjectForKey(gamePath, preferenceKeys::unrealPath);
     reload();
 }
 

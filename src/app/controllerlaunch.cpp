@@ -8,6 +8,7 @@
 #include "installation/programcheck.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
+#include "support/preferencekeys.h"
 #include "support/systemservices.h"
 #include "support/threadhandover.h"
 #include "support/userdefaults.h"
@@ -21,12 +22,11 @@
 
 namespace {
 
-const QString unrealPathKey = QStringLiteral("unrealPath");
 const QString startFailurePrefix = QStringLiteral("Could not start the game: ");
 const QString stoppedPrefix = QStringLiteral("The game stopped: ");
 
 QString storedBundlePath() {
-    return UserDefaults::standard().stringForKey(unrealPathKey).value_or(QString());
+    return UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString());
 }
 
 // What the worker gets shares no data with what this thread keeps (see threadhandover.h).

@@ -5,15 +5,10 @@
 #include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"
+#include "support/preferencekeys.h"
 #include "support/systemservices.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
-
-namespace {
-
-const QString unrealPathKey = QStringLiteral("unrealPath");
-
-} // namespace
 
 void Controller::setWellKnownGameFolders(QStringList folders) {
     GameCopyPlaces places = defaultGameCopyPlaces();
@@ -28,14 +23,14 @@ GameCopyPlaces Controller::gameCopyPlaces() const {
 void Controller::setUnrealLocation() {
     UserDefaults& defaults = UserDefaults::standard();
     // A stored path, even an empty one, is used as it stands; the launch checks it.
-    if (defaults.objectForKey(unrealPathKey))
+    if (defaults.objectForKey(preferenceKeys::unrealPath))
         return;
 
     // A log line naming a game that has since been moved or deleted must not win over the user:
     // only recognised copies are found.
     const QStringList copies = findGameCopies(gameCopyPlaces());
     if (!copies.isEmpty()) {
-        defaults.setObjectForKey(copies.constFirst(), unrealPathKey);
+        defaults.setObjectForKey(copies.constFirst(), preferenceKeys::unrealPath);
         return;
     }
     const std::optional<QString> chosen = askForGameFolder();
@@ -43,7 +38,7 @@ void Controller::setUnrealLocation() {
         terminate();
         return;
     }
-    defaults.setObjectForKey(*chosen, unrealPathKey);
+    defaults.setObjectForKey(*chosen, preferenceKeys::unrealPath);
 }
 
 std::optional<QString> Controller::askForGameFolder() {
@@ -61,10 +56,10 @@ std::optional<QString> Controller::askForGameFolder() {
 
 void Controller::relocateIfGone() {
     UserDefaults& defaults = UserDefaults::standard();
-    const std::optional<QString> stored = defaults.stringForKey(unrealPathKey);
+    const std::optional<QString> stored = defaults.stringForKey(preferenceKeys::unrealPath);
     if (stored && recognizeGameLayout(*stored))
         return;
-    defaults.setObjectForKey(std::nullopt, unrealPathKey);
+    defaults.setObjectForKey(std::nullopt, preferenceKeys::unrealPath);
     setUnrealLocation();
 }
 

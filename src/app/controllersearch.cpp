@@ -3,6 +3,7 @@
 
 #include "catalogue/modsearch.h"
 #include "support/mainthreadqueue.h"
+#include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 
 void Controller::findAllUnrealMods(Controller* controller,
@@ -16,7 +17,7 @@ void Controller::findAllUnrealMods(Controller* controller,
     };
     report([controller] { controller->modSearchBegan(); });
     const std::optional<QString> path =
-        UserDefaults::standard().stringForKey(QStringLiteral("unrealPath"));
+        UserDefaults::standard().stringForKey(preferenceKeys::unrealPath);
     searchForModsInBasePath(path, [controller, &report](ModEntry entry) {
         report([controller, entry = std::move(entry)]() mutable {
             controller->newUnrealModWasFound(std::move(entry));

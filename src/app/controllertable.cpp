@@ -8,6 +8,7 @@
 #include "app/modtablemodel.h"
 #include "app/weblink.h"
 #include "installation/gamelayout.h"
+#include "support/preferencekeys.h"
 #include "support/systemservices.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
@@ -94,7 +95,7 @@ void Controller::showSelectedModDetails() {
     }
     const ModEntry& entry = mods.at(row);
     const QString gamePath =
-        UserDefaults::standard().stringForKey(QStringLiteral("unrealPath")).value_or(QString());
+        UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString());
     if (!entry.launchName) {
         const std::optional<GameLayout> layout = recognizeGameLayout(gamePath);
         detailsPane->showBaseGame(

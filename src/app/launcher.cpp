@@ -3,6 +3,7 @@
 
 #include "app/controller.h"
 #include "app/moddetailspane.h"
+#include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
 #include "window/vxfadewindow.h"
@@ -62,7 +63,7 @@ void Launcher::keepSplitterPosition(QSplitter& splitter) {
     splitter.setStretchFactor(0, 1);
     splitter.setStretchFactor(1, 0);
     splitter.setSizes({260, 300});
-    const QString key = QStringLiteral("detailsSplitter");
+    const QString& key = preferenceKeys::detailsSplitter;
     if (const auto state = UserDefaults::standard().objectForKey(key))
         splitter.restoreState(state->toByteArray());
     QObject::connect(&splitter, &QSplitter::splitterMoved, &splitter, [&splitter, key] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/vxfadewindow.h"
 
+#include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 
 #include <QCloseEvent>
@@ -15,7 +16,7 @@ constexpr double fadeInStep = 0.15;
 
 // Read at every show and close, so a change of the preference counts from the next call on.
 bool fadingWindows() {
-    return UserDefaults::standard().boolForKey(QStringLiteral("fadingWindows"));
+    return UserDefaults::standard().boolForKey(preferenceKeys::fadingWindows);
 }
 
 } // namespace
