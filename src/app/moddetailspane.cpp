@@ -122,8 +122,12 @@ void ModDetailsPane::showNothing() {
     for (int row = 0; row < facts->rowCount(); ++row)
         facts->setRowVisible(row, false);
     nothingSelected->show();
-    auto* box = static_cast<QBoxLayout*>(layout());
-    box->setStretch(box->count() - 1, 0);
+    setTrailingRoom(false);
+}
+
+void ModDetailsPane::setTrailingRoom(bool takesRoom) {
+    auto* column = static_cast<QBoxLayout*>(layout());
+    column->setStretch(column->count() - 1, takesRoom ? 1 : 0);
 }
 
 void ModDetailsPane::forgetLogos() {
@@ -140,8 +144,7 @@ void ModDetailsPane::showEntry(const ModEntry& entry) {
     description->setHtml(text.html);
     const bool described = entry.description && !entry.description->isEmpty();
     description->setVisible(described);
-    auto* box = static_cast<QBoxLayout*>(layout());
-    box->setStretch(box->count() - 1, described ? 0 : 1);
+    setTrailingRoom(!described);
 
     visitWebSite->setEnabled(webAddressToOpen(entry.url).has_value());
     visitWebSite->setToolTip(entry.url.value_or(QString()));

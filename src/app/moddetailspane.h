@@ -41,6 +41,8 @@ public:
 private:
     void showEntry(const ModEntry& entry);
     void showLogo(const std::optional<QImage>& logo);
+    // Whether the space below the details grows, as it must where no description takes it.
+    void setTrailingRoom(bool takesRoom);
 
     LogoLabel* logo;
     QLabel* name;
