@@ -7,7 +7,7 @@
 // and Modgate's peak resident memory (getrusage ru_maxrss) before and after. Goal: the pipe's
 // speed, and peak memory flat, whatever the size.
 
-#include "app/gamerun.h"
+#include "app/game/gamerun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
-#include "app/gamebundledialog.h"
+#include "app/game/gamebundledialog.h"
 #include "fixtures.h"
 #include "installation/desktopentry.h"
 #include "installation/gamecopies.h"

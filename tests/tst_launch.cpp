@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
-#include "app/gamelaunch.h"
-#include "app/gamerun.h"
+#include "catalogue/gamelaunch.h"
+#include "app/game/gamerun.h"
 #include "app/launcher.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"

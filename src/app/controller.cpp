@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
-#include "app/lockingselectionmodel.h"
-#include "app/moddetailspane.h"
-#include "app/modtablemodel.h"
-#include "app/tablekeys.h"
+#include "app/details/moddetailspane.h"
+#include "app/table/lockingselectionmodel.h"
+#include "app/table/modtablemodel.h"
+#include "app/table/tablekeys.h"
 #include "support/busyindicator.h"
 #include "support/mainthreadqueue.h"
 #include "support/preferencekeys.h"
@@ -50,6 +50,7 @@ Controller::~Controller() {
 
 void Controller::connectOutlets() {
     tableModel = new ModTableModel(*this, this);
+    tableModel->setPaletteSource(tableView);
     tableView->setModel(tableModel);
     tableView->setSelectionModel(new LockingSelectionModel(
         tableModel, [this](int row) { return tableViewShouldSelectRow(row); }, tableView));

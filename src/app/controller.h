@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/table/modtabledatasource.h"
 #include "catalogue/modentry.h"
 #include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
@@ -32,7 +33,7 @@ class VXFadeWindow;
 // The launcher's one controller: owns the mod list, drives start-up, the search reports, the
 // table, the game location and launching. Everything here runs on the main thread, except the
 // worker bodies (findAllUnrealMods, launchThread), which only read files and queue calls back.
-class Controller : public QObject {
+class Controller : public QObject, public ModTableDataSource, public ModTableDelegate {
     Q_OBJECT
 public:
     explicit Controller(QObject* parent = nullptr);
@@ -70,11 +71,13 @@ public:
     void tableViewSelectionDidChange();
 
     // The table's data source and delegate.
-    int numberOfRowsInTableView() const;
-    std::optional<QString> tableViewObjectValueForTableColumn(QStringView column, int row) const;
-    void tableViewSetObjectValue(const QVariant& value, QStringView column, int row);
-    bool tableViewShouldSelectRow(int row) const;
-    void tableViewWillDisplayCell(LinkButtonCell& cell, QStringView column, int row) const;
+    int numberOfRowsInTableView() const override;
+    std::optional<QString> tableViewObjectValueForTableColumn(QStringView column,
+                                                              int row) const override;
+    void tableViewSetObjectValue(const QVariant& value, QStringView column, int row) override;
+    const ModEntry& modAtRow(int row) const override { return mods.at(row); }
+    bool tableViewShouldSelectRow(int row) const override;
+    void tableViewWillDisplayCell(LinkButtonCell& cell, QStringView column, int row) const override;
     void openUrl();
     // Opens a web page as the link button does: the same rules, the same log line, and nothing
     // while locked.

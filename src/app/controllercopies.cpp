@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
-#include "app/gameselector.h"
-#include "app/modtablemodel.h"
+#include "app/game/gameselector.h"
+#include "app/table/modtablemodel.h"
 #include "installation/gamecopies.h"
 #include "support/mainthreadqueue.h"
 #include "support/preferencekeys.h"

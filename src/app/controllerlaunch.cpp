@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
-#include "app/gamelaunch.h"
-#include "app/gamelogwindow.h"
-#include "app/gamerun.h"
+#include "app/game/gamelogwindow.h"
+#include "app/game/gamerun.h"
+#include "catalogue/gamelaunch.h"
 #include "installation/gamelayout.h"
 #include "installation/programcheck.h"
 #include "support/busyindicator.h"

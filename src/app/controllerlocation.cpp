@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
-#include "app/gamebundledialog.h"
+#include "app/game/gamebundledialog.h"
 #include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/gamelocation.h"

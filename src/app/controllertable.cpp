@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
-#include "app/linkbuttoncell.h"
-#include "app/linkcelldelegate.h"
-#include "app/moddetailspane.h"
-#include "app/modtableaccessible.h"
-#include "app/modtablemodel.h"
-#include "app/weblink.h"
+#include "app/details/moddetailspane.h"
+#include "app/table/linkbuttoncell.h"
+#include "app/table/linkcelldelegate.h"
+#include "app/table/modtableaccessible.h"
+#include "app/table/modtablemodel.h"
+#include "catalogue/weblink.h"
 #include "installation/gamelayout.h"
 #include "support/preferencekeys.h"
 #include "support/systemservices.h"
@@ -79,8 +79,8 @@ void Controller::setUpLinkColumn() {
     cell->setBordered(false);
     cell->setAction([this] { openUrl(); });
     // The column's delegate owns the cell from here on.
-    tableView->setItemDelegateForColumn(column,
-                                        new LinkCellDelegate(*this, std::move(cell), tableView));
+    tableView->setItemDelegateForColumn(
+        column, new LinkCellDelegate(*this, *this, std::move(cell), tableView));
     // Screen readers get link cells they can press.
     ModTableAccessible::install(tableView);
 }

@@ -2,7 +2,7 @@
 #include "app/launcher.h"
 
 #include "app/controller.h"
-#include "app/moddetailspane.h"
+#include "app/details/moddetailspane.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"

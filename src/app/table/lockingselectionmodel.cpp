@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/lockingselectionmodel.h"
+#include "app/table/lockingselectionmodel.h"
 
 LockingSelectionModel::LockingSelectionModel(QAbstractItemModel* model,
                                              ShouldSelectRow shouldSelectRow, QObject* parent)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/gamerun.h"
+#include "app/game/gamerun.h"
 
 #include "support/outputtail.h"
 #include "support/textfile.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/logolabel.h"
+#include "app/details/logolabel.h"
 
 #include <QPainter>
 

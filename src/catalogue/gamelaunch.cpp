@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/gamelaunch.h"
+#include "catalogue/gamelaunch.h"
 
 QString cleanedCommand(const std::optional<QString>& command) {
     QString text = command.value_or(QString());

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/modtablemodel.h"
+#include "app/table/modtablemodel.h"
 
-#include "app/controller.h"
-#include "app/gamelaunch.h"
-#include "app/weblink.h"
+#include "app/table/modtabledatasource.h"
+#include "catalogue/gamelaunch.h"
+#include "catalogue/weblink.h"
 #include "support/contrast.h"
 
 #include <QFont>
-#include <QTableView>
+#include <QWidget>
 
-ModTableModel::ModTableModel(Controller& controller, QObject* parent)
-    : QAbstractTableModel(parent), controller(controller) {}
+ModTableModel::ModTableModel(ModTableDataSource& dataSource, QObject* parent)
+    : QAbstractTableModel(parent), dataSource(dataSource) {}
 
 const QStringList& ModTableModel::columnIdentifiers() {
     static const QStringList identifiers{QStringLiteral("name"), QStringLiteral("url")};
@@ -26,7 +26,7 @@ int ModTableModel::columnWithIdentifier(QStringView identifier) {
 }
 
 int ModTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : controller.numberOfRowsInTableView();
+    return parent.isValid() ? 0 : dataSource.numberOfRowsInTableView();
 }
 
 int ModTableModel::columnCount(const QModelIndex& parent) const {
@@ -37,7 +37,7 @@ QVariant ModTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const QString& column = columnIdentifiers().at(index.column());
-    const auto value = controller.tableViewObjectValueForTableColumn(column, index.row());
+    const auto value = dataSource.tableViewObjectValueForTableColumn(column, index.row());
     if (column == u"name" && role != Qt::EditRole)
         return titleData(index.row(), value, role);
     if (column == u"url" && role != Qt::EditRole)
@@ -48,7 +48,7 @@ QVariant ModTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ModTableModel::titleData(int row, const std::optional<QString>& title, int role) const {
-    const ModEntry& entry = controller.mods.at(row);
+    const ModEntry& entry = dataSource.modAtRow(row);
     // Set apart, so that a folder's name is not taken for a title.
     const bool untitled = entry.isUntitled();
     switch (role) {
@@ -62,9 +62,9 @@ QVariant ModTableModel::titleData(int row, const std::optional<QString>& title, 
         }
         return {};
     case Qt::ForegroundRole:
-        if (untitled && controller.tableView) {
+        if (untitled && paletteSource) {
             // Set apart, yet as legible as guidelines ask on either row colour.
-            const QPalette& palette = controller.tableView->palette();
+            const QPalette& palette = paletteSource->palette();
             return QBrush(mutedTextColor(
                 palette.color(QPalette::Text),
                 {palette.color(QPalette::Base), palette.color(QPalette::AlternateBase)}));
@@ -96,7 +96,7 @@ QVariant ModTableModel::linkData(const std::optional<QString>& url, int role) co
 bool ModTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    controller.tableViewSetObjectValue(value, columnIdentifiers().at(index.column()), index.row());
+    dataSource.tableViewSetObjectValue(value, columnIdentifiers().at(index.column()), index.row());
     return false;
 }
 

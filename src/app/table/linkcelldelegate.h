@@ -5,19 +5,20 @@
 #include <QStyledItemDelegate>
 #include <memory>
 
-class Controller;
+class ModTableDataSource;
+class ModTableDelegate;
 class LinkButtonCell;
 class QAbstractItemView;
 
-// Draws and tracks the link column with its one button cell. The controller dresses the cell
+// Draws and tracks the link column with its one button cell. The table's delegate dresses the cell
 // before each row is drawn. A press shows the pressed look and lets the view select the row as
 // usual; a release over the same cell performs the cell's action. The view's viewport is watched
 // because a release over another cell or outside the view never reaches this delegate.
 class LinkCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    LinkCellDelegate(Controller& controller, std::unique_ptr<LinkButtonCell> cell,
-                     QAbstractItemView* view);
+    LinkCellDelegate(const ModTableDataSource& dataSource, const ModTableDelegate& tableDelegate,
+                     std::unique_ptr<LinkButtonCell> cell, QAbstractItemView* view);
     ~LinkCellDelegate() override;
 
     LinkButtonCell& cell() const { return *linkCell; }
@@ -42,7 +43,8 @@ private:
     void endPress();
     void forgetPress();
 
-    Controller& controller;
+    const ModTableDataSource& dataSource;
+    const ModTableDelegate& tableDelegate;
     std::unique_ptr<LinkButtonCell> linkCell;
     // The view is our parent and outlives us; the viewport is only compared against, since it
     // can still send events while the view is being torn down.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/tablekeys.h"
+#include "app/table/tablekeys.h"
 
-#include "app/linkcelldelegate.h"
+#include "app/table/linkcelldelegate.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

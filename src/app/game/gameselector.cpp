@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/gameselector.h"
+#include "app/game/gameselector.h"
 
 #include "installation/gamecopies.h"
 

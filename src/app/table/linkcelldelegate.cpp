@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/linkcelldelegate.h"
+#include "app/table/linkcelldelegate.h"
 
-#include "app/controller.h"
-#include "app/linkbuttoncell.h"
-#include "app/modtablemodel.h"
-#include "app/weblink.h"
+#include "app/table/linkbuttoncell.h"
+#include "app/table/modtabledatasource.h"
+#include "app/table/modtablemodel.h"
+#include "catalogue/weblink.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -22,10 +22,11 @@ QString columnIdentifier(const QModelIndex& index) {
 
 } // namespace
 
-LinkCellDelegate::LinkCellDelegate(Controller& controller, std::unique_ptr<LinkButtonCell> cell,
-                                   QAbstractItemView* view)
-    : QStyledItemDelegate(view), controller(controller), linkCell(std::move(cell)), view(view),
-      viewport(view->viewport()) {
+LinkCellDelegate::LinkCellDelegate(const ModTableDataSource& dataSource,
+                                   const ModTableDelegate& tableDelegate,
+                                   std::unique_ptr<LinkButtonCell> cell, QAbstractItemView* view)
+    : QStyledItemDelegate(view), dataSource(dataSource), tableDelegate(tableDelegate),
+      linkCell(std::move(cell)), view(view), viewport(view->viewport()) {
     view->viewport()->installEventFilter(this);
 }
 
@@ -37,7 +38,7 @@ bool LinkCellDelegate::isPressed(const QModelIndex& index) const {
 
 bool LinkCellDelegate::hasButton(const QModelIndex& index) const {
     return index.isValid() && columnIdentifier(index) == u"url" &&
-           showsLinkButton(controller.tableViewObjectValueForTableColumn(u"url", index.row()));
+           showsLinkButton(dataSource.tableViewObjectValueForTableColumn(u"url", index.row()));
 }
 
 void LinkCellDelegate::click(const QModelIndex& index) {
@@ -60,7 +61,7 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
-    controller.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), index.row());
+    tableDelegate.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), index.row());
     linkCell->setHighlighted(isPressed(index));
     linkCell->draw(*painter, option.rect, option.palette);
 }

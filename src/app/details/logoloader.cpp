@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/logoloader.h"
+#include "app/details/logoloader.h"
 
 #include "catalogue/modlogo.h"
 #include "support/mainthreadqueue.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/gamelogwindow.h"
+#include "app/game/gamelogwindow.h"
 
 #include "support/systemservices.h"
 #include "support/textlines.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/modtableaccessible.h"
+#include "app/table/modtableaccessible.h"
 
-#include "app/linkcelldelegate.h"
+#include "app/table/linkcelldelegate.h"
 
 #include <QHeaderView>
 #include <QPersistentModelIndex>

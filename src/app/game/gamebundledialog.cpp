@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/gamebundledialog.h"
+#include "app/game/gamebundledialog.h"
 
 #include "installation/gamecopies.h"
 #include "installation/gameinstallation.h"

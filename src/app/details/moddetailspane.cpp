@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/moddetailspane.h"
+#include "app/details/moddetailspane.h"
 
-#include "app/gamelaunch.h"
-#include "app/logolabel.h"
-#include "app/logoloader.h"
-#include "app/weblink.h"
+#include "app/details/logolabel.h"
+#include "app/details/logoloader.h"
+#include "catalogue/gamelaunch.h"
 #include "catalogue/moddescription.h"
+#include "catalogue/weblink.h"
 
 #include <QFormLayout>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/linkbuttoncell.h"
+#include "app/table/linkbuttoncell.h"
 
 #include <QPainter>
 #include <QPalette>

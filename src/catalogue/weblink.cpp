@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/weblink.h"
+#include "catalogue/weblink.h"
 
 bool showsLinkButton(const std::optional<QString>& url) {
     return webAddressToOpen(url).has_value();

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QStringList>
 #include <optional>
 
-class Controller;
+class ModTableDataSource;
+class QWidget;
 
-// Serves the controller's data-source answers to a QTableView. Columns are identified by mod
+// Serves a data source's answers to a QTableView. Columns are identified by mod
 // entry key; a new mod is one row insertion, never a reset, so the selection survives. Only a
 // new list (another search) resets.
 class ModTableModel : public QAbstractTableModel {
@@ -16,13 +18,16 @@ public:
     // The column's identifier (a mod entry key) under this role of headerData().
     static constexpr int IdentifierRole = Qt::UserRole + 1;
 
-    explicit ModTableModel(Controller& controller, QObject* parent = nullptr);
+    explicit ModTableModel(ModTableDataSource& dataSource, QObject* parent = nullptr);
+
+    // Untitled rows are muted against this widget's row colours (the view's).
+    void setPaletteSource(const QWidget* widget) { paletteSource = widget; }
 
     // Column identifiers, in order.
     static const QStringList& columnIdentifiers();
     static int columnWithIdentifier(QStringView identifier);
 
-    // Wraps an append to the controller's list in one row insertion.
+    // Wraps an append to the data source's list in one row insertion.
     template <typename Append> void appendRow(Append&& append) {
         const int row = rowCount();
         beginInsertRows({}, row, row);
@@ -30,7 +35,7 @@ public:
         endInsertRows();
     }
 
-    // Wraps the start of a new list in the controller in one reset: another copy's mods are
+    // Wraps the start of a new list in the data source in one reset: another copy's mods are
     // another list, and no selection survives it.
     template <typename Replace> void replaceRows(Replace&& replace) {
         beginResetModel();
@@ -49,5 +54,6 @@ private:
     QVariant titleData(int row, const std::optional<QString>& title, int role) const;
     QVariant linkData(const std::optional<QString>& url, int role) const;
 
-    Controller& controller;
+    ModTableDataSource& dataSource;
+    QPointer<const QWidget> paletteSource;
 };
