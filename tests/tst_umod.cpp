@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace packagewriter;
 using Bytes = std::function<QByteArray()>;
@@ -34,8 +35,8 @@ QString refusal(const std::variant<UmodArchive, QString>& result) {
 
 const QList<UmodFile> files = {
     {QStringLiteral("System\\Demo.u"), "package bytes", 0},
-    {QStringLiteral("Maps\\DM-Demo.ut2"), "map", 0},
     {QStringLiteral("Help\\Empty.txt"), "", 0},
+    {QStringLiteral("Maps\\DM-Demo.ut2"), "map", 0},
 };
 
 // The bytes with their checksum made right again, for faults past the checksum.
@@ -141,6 +142,8 @@ private slots:
         const UmodArchive& archive = std::get<0>(result);
         QCOMPARE(archive.fileSize, bytes.size());
         QCOMPARE(archive.entries.size(), written.size());
+        // As in the installers measured: the directory right after the last payload, unaligned.
+        QCOMPARE(archive.directoryOffset % 16 == 0, false);
         for (qsizetype i = 0; i < written.size(); ++i) {
             const UmodEntry& entry = archive.entries[i];
             QCOMPARE(entry.name, written[i].name);
@@ -242,7 +245,7 @@ private slots:
         QTest::newRow("entry beyond the payloads") << Bytes([=] {
             const QByteArray bytes = plain();
             return patched(bytes, fieldAt(bytes, 4, 1), uint32(0xFFFFFFFF));
-        }) << QStringLiteral("Help\\Empty.txt lies outside");
+        }) << QStringLiteral("Maps\\DM-Demo.ut2 lies outside");
         QTest::newRow("overlapping entries")
             << with([](UmodOptions& o) { o.overlap = true; }) << QStringLiteral("share bytes");
         QTest::newRow("bytes between directory and trailer")
@@ -437,7 +440,8 @@ private slots:
         QVERIFY(source.read(wanted, sink));
     }
 
-    void damagedSource() {
+    // Refused whole, and a FIFO in the file's place never holds the reader at open().
+    void refusedSource() {
         const QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("Demo.umod"));
         UmodOptions damaged;
@@ -447,6 +451,11 @@ private slots:
         QCOMPARE(std::get<InstallRefusal>(opened).reason, QStringLiteral("the file is damaged"));
         QVERIFY(hasUmodTrailer(path));
         QVERIFY(!hasUmodTrailer(folder.filePath(QStringLiteral("missing"))));
+        const QString fifo = folder.filePath(QStringLiteral("Fifo.umod"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!hasUmodTrailer(fifo));
+        QCOMPARE(std::get<InstallRefusal>(UmodSource::open(fifo)).reason,
+                 QStringLiteral("it could not be opened (not a regular file)"));
     }
 };
 

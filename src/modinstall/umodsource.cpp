@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "modinstall/umodsource.h"
+#include "support/regularfile.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -41,10 +42,8 @@ private:
 std::variant<std::unique_ptr<UmodSource>, InstallRefusal> UmodSource::open(const QString& path) {
     std::unique_ptr<UmodSource> source(new UmodSource);
     source->name = QFileInfo(path).fileName();
-    source->file.setFileName(path);
-    if (!source->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return InstallRefusal{
-            QStringLiteral("it could not be opened (%1)").arg(source->file.errorString())};
+    if (const std::optional<QString> why = openRegularFile(source->file, path))
+        return InstallRefusal{QStringLiteral("it could not be opened (%1)").arg(*why)};
     Sha256 sha;
     std::variant<UmodArchive, QString> archive =
         readUmodArchive(source->file, [&](QByteArrayView block) { sha.add(block); });

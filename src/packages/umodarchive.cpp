@@ -2,6 +2,7 @@
 #include "packages/umodarchive.h"
 #include "packages/packagecursor.h"
 #include "packages/umodcrc.h"
+#include "support/regularfile.h"
 
 #include <QFile>
 #include <QHash>
@@ -224,8 +225,8 @@ bool hasUmodTrailer(QIODevice& device) {
 }
 
 bool hasUmodTrailer(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && hasUmodTrailer(file);
+    QFile file;
+    return !openRegularFile(file, path) && hasUmodTrailer(file);
 }
 
 std::variant<UmodArchive, QString> readUmodArchive(QIODevice& device,
@@ -269,9 +270,9 @@ std::variant<UmodArchive, QString> readUmodArchive(QIODevice& device,
 
 std::variant<UmodArchive, QString> readUmodArchive(const QString& path,
                                                    const UmodBlockObserver& observer) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return QStringLiteral("it could not be opened (%1)").arg(file.errorString());
+    QFile file;
+    if (const std::optional<QString> why = openRegularFile(file, path))
+        return QStringLiteral("it could not be opened (%1)").arg(*why);
     return readUmodArchive(file, observer);
 }
 
