@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes the texture package fuzzer's seeds into the folder given: small packages, one per
-// format and layout the reader knows, all naming their texture "Logo" or "Group.Logo".
+// Writes the seeds of the texture package and UMOD fuzzers into the corpus folder given:
+// texturepackage/ holds small packages, one per format and layout the reader knows, all naming
+// their texture "Logo" or "Group.Logo"; umod/ small installers in the layouts seen in real ones,
+// with manifests that reach every rule of their resolution, and one bare manifest.
 #include "packagewriter/texturepackagewriter.h"
+#include "packagewriter/umodwriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,14 +31,9 @@ QByteArray texture(Format format, const QString& path, TextureOptions options = 
     return builder.bytes();
 }
 
-} // namespace
+using Seeds = QList<std::pair<const char*, QByteArray>>;
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+Seeds textureSeeds() {
     TextureOptions masked, bare;
     masked.masked = true;
     bare.palette = false;
@@ -45,7 +43,7 @@ int main(int argc, char** argv) {
     mixed.setLowerCaseEngineNames(true);
     mixed.addObject(QStringLiteral("Group.Logo"), QStringLiteral("Shader"), "\x01\x02");
     mixed.addTexture(QStringLiteral("Group.Sub.Logo"), picture(4, 4), Format::DXT1);
-    const QList<std::pair<const char*, QByteArray>> seeds = {
+    return {
         {"p8-masked.utx", texture(Format::P8, QStringLiteral("Group.Logo"), masked)},
         {"p8-bare.utx", texture(Format::P8, QStringLiteral("Logo"), bare, 121)},
         {"dxt1.utx", texture(Format::DXT1, QStringLiteral("Logo"))},
@@ -58,10 +56,71 @@ int main(int argc, char** argv) {
         {"rgba7.utx", texture(Format::RGBA7, QStringLiteral("Logo"))},
         {"mixed.utx", mixed.bytes()},
     };
+}
+
+Seeds umodSeeds() {
+    const QList<UmodFile> files = {
+        {QStringLiteral("System\\Demo.u"), "package", 0},
+        {QStringLiteral("System\\Demo.int"), "[Public]\r\n", 0},
+        {QStringLiteral("Maps\\DM-Demo.ut2"), "map", 0},
+        {QStringLiteral("Help\\Demo.txt"), "readme", 0},
+    };
+    UmodOptions padded, wide;
+    padded.alignment = 16;
+    wide.utf16Names = true;
+    // Every rule of the resolution: sub-groups, a loop, an unselected group, a language, a
+    // rename, a quoted name with a comma, ini edits, a Copy= line, the program Setup offers.
+    ManifestSpec groups;
+    groups.setupLines = {QStringLiteral("Exe=System\\UT2004.exe")};
+    groups.groups = {
+        {QStringLiteral("Main"),
+         {QStringLiteral("File=(Src=System\\Demo.u,Size=7)"), QStringLiteral("Group=Sub"),
+          QStringLiteral("Group=Optional"),
+          QStringLiteral("AddIni=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Demo")},
+         true},
+        {QStringLiteral("Sub"),
+         {QStringLiteral("Copy=(Src=\"Maps\\DM-Demo.ut2\",Dest=\"Maps\\DM-Demo,1.ut2\")"),
+          QStringLiteral("File=(src=System\\Demo.int,lang=det)"), QStringLiteral("Group=Main")},
+         false},
+        {QStringLiteral("Optional"),
+         {QStringLiteral("Selected=False"), QStringLiteral("File=(Src=Help\\Demo.txt)")},
+         false},
+    };
+    ManifestSpec otherGame;
+    otherGame.requiredProducts = {QStringLiteral("UnrealTournament")};
+    QList<UmodFile> latin = files;
+    latin[3].name = QStringLiteral("Help\\D\u00e9mo.txt");
+    return {
+        {"padded.ut4mod", umodBytes(withManifests(files), padded)},
+        {"packed.umod", umodBytes(withManifests(files, otherGame))},
+        {"utf16.ut4mod", umodBytes(withManifests(files), wide)},
+        {"groups.ut4mod", umodBytes(withManifests(files, groups))},
+        {"cp1252.ut2mod", umodBytes(withManifests(latin))},
+        {"manifest.ini", manifestIni(files, groups)},
+    };
+}
+
+bool write(const QDir& folder, const Seeds& seeds) {
+    if (!folder.mkpath(QStringLiteral(".")))
+        return false;
     for (const auto& [name, bytes] : seeds) {
         QFile file(folder.filePath(QString::fromLatin1(name)));
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return 1;
+            return false;
     }
-    return 0;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s CORPUS-FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QDir corpus(QString::fromLocal8Bit(argv[1]));
+    return write(QDir(corpus.filePath(QStringLiteral("texturepackage"))), textureSeeds()) &&
+                   write(QDir(corpus.filePath(QStringLiteral("umod"))), umodSeeds())
+               ? 0
+               : 1;
 }

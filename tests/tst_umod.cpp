@@ -1,0 +1,463 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fixtures.h"
+#include "modinstall/umodplacement.h"
+#include "modinstall/umodsource.h"
+#include "packages/umodarchive.h"
+#include "packages/umodcrc.h"
+#include "packages/umodmanifest.h"
+#include "packagewriter/umodwriter.h"
+#include "testmain.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <functional>
+#include <sys/stat.h>
+
+using namespace packagewriter;
+using Bytes = std::function<QByteArray()>;
+Q_DECLARE_METATYPE(Bytes)
+Q_DECLARE_METATYPE(QList<packagewriter::UmodFile>)
+
+namespace {
+
+std::variant<UmodArchive, QString> read(QByteArray bytes) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readUmodArchive(buffer);
+}
+
+QString refusal(const std::variant<UmodArchive, QString>& result) {
+    return result.index() == 1 ? std::get<1>(result) : QString();
+}
+
+const QList<UmodFile> files = {
+    {QStringLiteral("System\\Demo.u"), "package bytes", 0},
+    {QStringLiteral("Help\\Empty.txt"), "", 0},
+    {QStringLiteral("Maps\\DM-Demo.ut2"), "map", 0},
+};
+
+// The bytes with their checksum made right again, for faults past the checksum.
+QByteArray resealed(QByteArray bytes) {
+    qToLittleEndian(umodCrc(QByteArrayView(bytes).chopped(umodTrailerSize)),
+                    bytes.data() + bytes.size() - 4);
+    return bytes;
+}
+
+qsizetype directoryOf(const QByteArray& umod) {
+    return qFromLittleEndian<quint32>(umod.constData() + umod.size() - 16);
+}
+
+// Where a field of entry `index` lies (0 offset, 1 size, 2 flags), for 8-bit names under 64.
+qsizetype fieldAt(const QByteArray& umod, int index, int field) {
+    qsizetype at = directoryOf(umod) + 1;
+    for (int i = 0; i < index; ++i)
+        at += 1 + umod[at] + 12;
+    return at + 1 + umod[at] + 4 * field;
+}
+
+QByteArray patched(QByteArray bytes, qsizetype at, QByteArrayView with) {
+    return resealed(bytes.replace(at, with.size(), with.toByteArray()));
+}
+
+QByteArray uint32(quint32 value) {
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A resolution in one line: installed files (source>destination when renamed), then -skipped,
+// !ini edits and @program.
+QString summary(const std::variant<UmodManifest, QString>& result) {
+    if (const QString* why = std::get_if<QString>(&result))
+        return *why;
+    const UmodManifest& manifest = std::get<UmodManifest>(result);
+    QStringList parts;
+    for (const UmodFileLine& line : manifest.files)
+        parts.append(line.source == line.destination ? line.source
+                                                     : line.source + u'>' + line.destination);
+    for (const UmodSkippedLine& line : manifest.skipped)
+        parts.append(u'-' + line.source);
+    for (const QString& edit : manifest.iniEdits)
+        parts.append(u'!' + edit);
+    if (manifest.program)
+        parts.append(u'@' + *manifest.program);
+    return parts.join(u' ');
+}
+
+} // namespace
+
+class UmodTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checksum() {
+        QCOMPARE(umodCrc("123456789"), 0xFC891918u);
+        QCOMPARE(umodCrc(""), 0u);
+        // Against the bit-at-a-time definition, at every length and alignment the fast paths
+        // take, chained at an uneven split.
+        QByteArray data(4096 + 64, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        for (char& c : data)
+            c = char(random.generate());
+        for (qsizetype length : {1, 15, 16, 63, 64, 127, 128, 129, 200, 511, 1000, 4096}) {
+            for (qsizetype start : {0, 1, 7}) {
+                const QByteArrayView bytes = QByteArrayView(data).sliced(start, length);
+                quint32 reference = 0xFFFFFFFF;
+                for (const char byte : bytes) {
+                    reference ^= quint32(uchar(byte)) << 24;
+                    for (int bit = 0; bit < 8; ++bit)
+                        reference = reference & 0x80000000u ? (reference << 1) ^ 0x04C11DB7u
+                                                            : reference << 1;
+                }
+                QCOMPARE(umodCrc(bytes), ~reference);
+                const qsizetype split = length / 3;
+                QCOMPARE(umodCrc(bytes.sliced(split), umodCrc(bytes.first(split))), ~reference);
+            }
+        }
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<bool>("wide");
+        QTest::newRow("back to back") << 0 << false;
+        QTest::newRow("payloads at multiples of 16") << 16 << false;
+        QTest::newRow("UTF-16 names") << 0 << true;
+    }
+    void roundTrip() {
+        QFETCH(int, alignment);
+        QFETCH(bool, wide);
+        UmodOptions options;
+        options.alignment = alignment;
+        options.utf16Names = wide;
+        QList<UmodFile> written = withManifests(files);
+        written[2].name = QStringLiteral("System\\D\u00e9mo.u"); // Windows-1252 when 8-bit
+        QByteArray bytes = umodBytes(written, options);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const auto result = readUmodArchive(buffer);
+        QVERIFY2(result.index() == 0, qPrintable(refusal(result)));
+        const UmodArchive& archive = std::get<0>(result);
+        QCOMPARE(archive.fileSize, bytes.size());
+        QCOMPARE(archive.entries.size(), written.size());
+        // As in the installers measured: the directory right after the last payload, unaligned.
+        QCOMPARE(archive.directoryOffset % 16 == 0, false);
+        for (qsizetype i = 0; i < written.size(); ++i) {
+            const UmodEntry& entry = archive.entries[i];
+            QCOMPARE(entry.name, written[i].name);
+            QCOMPARE(entry.flags, written[i].flags);
+            QCOMPARE(entry.size, written[i].bytes.size());
+            if (alignment)
+                QCOMPARE(entry.offset % alignment, 0);
+            QByteArray streamed;
+            QCOMPARE(readUmodEntry(buffer, entry, 5,
+                                   [&](QByteArrayView chunk) {
+                                       streamed += chunk;
+                                       return chunk.size() <= 5;
+                                   }),
+                     UmodReadEnd::Done);
+            QCOMPARE(streamed, written[i].bytes);
+        }
+        QVERIFY(hasUmodTrailer(buffer));
+    }
+
+    void refused_data() {
+        QTest::addColumn<Bytes>("bytes");
+        QTest::addColumn<QString>("reason"); // a part of it; empty: accepted
+        const QList<UmodFile> all = withManifests(files);
+        const auto with = [&](auto change, QList<UmodFile> list = {}) {
+            return Bytes([=]() {
+                UmodOptions options;
+                change(options);
+                return umodBytes(list.isEmpty() ? all : list, options);
+            });
+        };
+        const auto named = [&](const QString& name, bool wide = false) {
+            return Bytes([=]() {
+                UmodOptions options;
+                options.utf16Names = wide;
+                return umodBytes({{name, "x", 0}}, options);
+            });
+        };
+        const Bytes plain = with([](UmodOptions&) {});
+        const qsizetype tail = umodTrailerSize;
+
+        QTest::newRow("whole") << plain << QString();
+        QTest::newRow("UTF-16 name")
+            << named(QStringLiteral("Help\\\u263A.txt"), true) << QString();
+        QTest::newRow("1,024-byte name") << named(QString(1024, u'a')) << QString();
+        QTest::newRow("self-extracting program before it")
+            << with([](UmodOptions& o) { o.stub = QByteArray(300, 'M'); }) << QString();
+        QTest::newRow("20 bytes") << Bytes([=] { return plain().right(tail); })
+                                  << QStringLiteral("too small");
+        QTest::newRow("bad magic")
+            << Bytes([=] { return plain().replace(plain().size() - tail, 1, "\0", 1); })
+            << QStringLiteral("not a UMOD");
+        QTest::newRow("bytes after the trailer")
+            << Bytes([=] { return plain() + "junk"; }) << QStringLiteral("not a UMOD");
+        QTest::newRow("version 2")
+            << with([](UmodOptions& o) { o.version = 2; }) << QStringLiteral("version (2)");
+        QTest::newRow("larger than the file")
+            << with([](UmodOptions& o) { o.sizeDelta = 1; }) << QStringLiteral("incomplete");
+        QTest::newRow("smaller than the file") << with([](UmodOptions& o) { o.sizeDelta = -1; })
+                                               << QStringLiteral("longer than the installer says");
+        QTest::newRow("bad checksum") << with([](UmodOptions& o) { o.badCrc = true; })
+                                      << QStringLiteral("the file is damaged");
+        QTest::newRow("a payload byte changed") << Bytes([=] { return plain().replace(5, 1, "?"); })
+                                                << QStringLiteral("the file is damaged");
+        QTest::newRow("directory beyond the file") << Bytes([=] {
+            QByteArray bytes = plain();
+            return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
+        }) << QStringLiteral("starts outside");
+        QTest::newRow("count larger than the bytes left") << Bytes([=] {
+            const QByteArray bytes = plain();
+            return patched(bytes, directoryOf(bytes), "\x3F");
+        }) << QStringLiteral("more files than it has room for");
+        QTest::newRow("huge count") << with([](UmodOptions& o) { o.hugeCount = true; })
+                                    << QStringLiteral("more files than it has room for");
+        QTest::newRow("negative count") << Bytes([=] {
+            const QByteArray bytes = plain();
+            return patched(bytes, directoryOf(bytes), "\x81");
+        }) << QStringLiteral("negative number");
+        QTest::newRow("more than 65,536 files") << Bytes([] {
+            return umodBytes(QList<UmodFile>(umodMostEntries + 1, {QStringLiteral("a"), {}, 0}));
+        }) << QStringLiteral("more than 65,536 files");
+        QTest::newRow("negative name length")
+            << with([](UmodOptions& o) { o.negativeNameLength = true; })
+            << QStringLiteral("list of files is faulty");
+        QTest::newRow("name length 0") << Bytes([=] {
+            const QByteArray bytes = plain();
+            return patched(bytes, directoryOf(bytes) + 1, QByteArrayView("\0", 1));
+        }) << QStringLiteral("a file name is empty");
+        QTest::newRow("only a NUL") << named(QString()) << QStringLiteral("a file name is empty");
+        QTest::newRow("no NUL at the end") << Bytes([=] {
+            const QByteArray bytes = plain();
+            return patched(bytes, fieldAt(bytes, 0, 0) - 1, "x");
+        }) << QStringLiteral("does not end where it should");
+        QTest::newRow("tab") << named(QStringLiteral("System\\A\tB.u"))
+                             << QStringLiteral("control character");
+        QTest::newRow("unassigned Windows-1252 byte")
+            << named(QStringLiteral("System\\A\u0081.u")) << QStringLiteral("control character");
+        QTest::newRow("1,025-byte name")
+            << named(QString(1025, u'a')) << QStringLiteral("too long");
+        QTest::newRow("entry beyond the payloads") << Bytes([=] {
+            const QByteArray bytes = plain();
+            return patched(bytes, fieldAt(bytes, 4, 1), uint32(0xFFFFFFFF));
+        }) << QStringLiteral("Maps\\DM-Demo.ut2 lies outside");
+        QTest::newRow("overlapping entries")
+            << with([](UmodOptions& o) { o.overlap = true; }) << QStringLiteral("share bytes");
+        QTest::newRow("bytes between directory and trailer")
+            << with([](UmodOptions& o) { o.afterDirectory = "x"; })
+            << QStringLiteral("stray bytes");
+        QTest::newRow("one name in two cases") << Bytes([] {
+            return umodBytes(
+                {{QStringLiteral("System\\A.u"), "1", 0}, {QStringLiteral("system/a.U"), "2", 0}});
+        }) << QStringLiteral("both System\\A.u and system/a.U");
+    }
+    void refused() {
+        QFETCH(Bytes, bytes);
+        QFETCH(QString, reason);
+        const auto result = read(bytes());
+        if (reason.isEmpty())
+            QVERIFY2(result.index() == 0, qPrintable(refusal(result)));
+        else
+            QVERIFY2(refusal(result).contains(reason), qPrintable(refusal(result)));
+    }
+
+    // Cut anywhere, as a failed download is, and with the trailer kept after the cut.
+    void cutAtEveryOffset() {
+        const QByteArray whole = umodBytes(withManifests(files));
+        const QByteArray trailer = whole.right(umodTrailerSize);
+        for (qsizetype size = 0; size < whole.size(); ++size) {
+            QVERIFY(!refusal(read(whole.first(size))).isEmpty());
+            QByteArray kept = whole.first(std::min(size, whole.size() - umodTrailerSize)) + trailer;
+            qToLittleEndian(quint32(kept.size()), kept.data() + kept.size() - 12);
+            if (kept != whole)
+                QVERIFY2(!refusal(read(resealed(kept))).isEmpty(),
+                         qPrintable(QString::number(size)));
+        }
+    }
+
+    void resolution_data() {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QString>("expected");
+        const QString setup = QStringLiteral("[Setup]\nProduct=Demo\nRequires=Game\n"
+                                             "[Game]\nProduct=UT2004\n");
+        QTest::newRow("groups in [Setup] order")
+            << setup + "[Setup]\nGroup=B\nGroup=A\n[A]\nFile=(Src=a)\n[B]\nFile=(Src=b)"
+            << "b a";
+        QTest::newRow("sub-groups after the group's own lines")
+            << setup + "[Setup]\nGroup=A\n[A]\nFile=(Src=a1)\nGroup=S\nFile=(Src=a2)\n"
+                       "[S]\nFile=(Src=s)\nGroup=T\n[T]\nFile=(Src=t)"
+            << "a1 a2 s t";
+        QTest::newRow("a loop of groups")
+            << setup + "[Setup]\nGroup=A\n[A]\nGroup=B\nFile=(Src=a)\n[B]\nGroup=A\nFile=(Src=b)"
+            << "a b";
+        QTest::newRow("Selected=False, with its sub-groups")
+            << setup + "[Setup]\nGroup=A\nGroup=C\n[A]\nselected=false\nFile=(Src=a)\nGroup=B\n"
+                       "[B]\nFile=(Src=b)\n[C]\nSelected=True\nFile=(Src=c)"
+            << "c";
+        QTest::newRow("Dest over Src")
+            << setup + "[Setup]\nGroup=A\n[A]\nFile=(Dest=System\\New.u,Src=System\\Old.u)"
+            << "System\\Old.u>System\\New.u";
+        QTest::newRow("Lang")
+            << setup +
+                   "[Setup]\nGroup=A\n[A]\nFile=(Src=a.int,Lang=INT)\nFile=(Src=a.det,Lang=det)\n"
+                   "File=(Src=a,Lang=)"
+            << "a.int a -a.det";
+        QTest::newRow("Copy: the manifests left out, other files installed")
+            << setup + "[Setup]\nGroup=A\n[A]\nCopy=(Src=System\\Manifest.ini,Flags=3)\n"
+                       "Copy=(Src=SYSTEM/manifest.INT)\nCopy=(Src=Help\\x.txt)\n"
+                       "File=(Src=a,Dest=System\\.\\Manifest.ini)"
+            << "Help\\x.txt -System\\Manifest.ini -SYSTEM/manifest.INT -a";
+        QTest::newRow("quoted Src with a comma, whole field names")
+            << setup +
+                   "[Setup]\nGroup=A\n[A]\nFile=(MasterSrc=x, Src = \"Maps\\DM-A,B.ut2\" ,Size=3)"
+            << "Maps\\DM-A,B.ut2";
+        QTest::newRow("keys and fields in any case, comments, CR LF")
+            << (setup + "[setup]\r\n; Group=Z\r\nGROUP=A\r\n[a]\r\nfile=(SRC=a,dEsT=b)\r\n")
+            << "a>b";
+        QTest::newRow("ini edits listed, the program noted")
+            << setup + "[Setup]\nGroup=A\nExe=System\\Demo.exe\n[A]\n"
+                       "Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Demo\n"
+                       "ADDINI=System\\UT2004.ini,Engine.GameEngine.EditPackages=Demo"
+            << "!Ini=System\\UT2004.ini,Engine.GameEngine.ServerPackages=Demo "
+               "!ADDINI=System\\UT2004.ini,Engine.GameEngine.EditPackages=Demo "
+               "@System\\Demo.exe";
+        QTest::newRow("Ref refused")
+            << setup + "[Setup]\nGroup=A\n[A]\nFile=(Src=a)\nFile=(Src=p,Ref=System\\Engine.u)"
+            << "it holds a patch for System\\Engine.u, not the whole file";
+        QTest::newRow("a line without Src refused")
+            << setup + "[Setup]\nGroup=A\n[A]\nFile=(Dest=a)"
+            << "its manifest lists a file "
+               "without saying which";
+        QTest::newRow("Patch refused") << setup + "[Setup]\nPatch=True"
+                                       << "it is a patch for the game itself, not a mod";
+        QTest::newRow("UnrealTournament only refused")
+            << "[Setup]\nRequires=R\nRequires=S\n[R]\nProduct=UnrealTournament\n[S]\nProduct=X"
+            << "made for UnrealTournament, not UT2004";
+        QTest::newRow("UE2Runtime refused") << "[Setup]\nRequires=R\n[R]\nProduct=UE2Runtime"
+                                            << "made for UE2Runtime, not UT2004";
+        QTest::newRow("UT2003 is met")
+            << "[Setup]\nRequires=R\nRequires=S\nGroup=A\n[R]\nProduct=Unreal Tournament\n"
+               "[S]\nProduct=ut2003\n[A]\nFile=(Src=a)"
+            << "a";
+    }
+    void resolution() {
+        QFETCH(QString, ini);
+        QFETCH(QString, expected);
+        QCOMPARE(summary(resolveUmodManifest(ini.toUtf8())), expected);
+    }
+
+    void source_data() {
+        QTest::addColumn<QList<UmodFile>>("written");
+        QTest::addColumn<QString>("expected"); // the refusal, or what is placed and left out
+        const QList<UmodFile> large = {
+            {QStringLiteral("Maps\\Big.ut2"), QByteArray(2621447, 'b'), 0},
+            {QStringLiteral("System\\Demo.int"), "[Public]", 0},
+            {QStringLiteral("Help\\Demo.txt"), "readme", 0}};
+        ManifestSpec spec;
+        spec.groups = {{QStringLiteral("Main"),
+                        {QStringLiteral("File=(Src=Maps\\big.UT2,Dest=Maps\\DM-Big.ut2)"),
+                         QStringLiteral("File=(Src=System\\Demo.int,Lang=int)")},
+                        true}};
+        QTest::newRow("placed and left out")
+            << withManifests(large, spec)
+            << "Test Mod: 2 Maps\\DM-Big.ut2, 3 System\\Demo.int; left out: 0 System\\Manifest.ini "
+               "(the installer's own manifest), 1 System\\Manifest.int (the installer's own "
+               "manifest), 4 Help\\Demo.txt (not chosen by the manifest)";
+        spec.localProduct.clear();
+        spec.groups[0].lines.append(QStringLiteral("File=(Src=Maps\\Gone.ut2)"));
+        QTest::newRow("a Src it does not hold")
+            << withManifests(large, spec)
+            << "its manifest names Maps\\Gone.ut2, which it does "
+               "not hold";
+        spec.groups[0].lines.last() =
+            QStringLiteral("File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)");
+        QTest::newRow("two files at one place")
+            << withManifests(large, spec) << "its manifest puts two files at maps\\dm-big.ut2";
+        QTest::newRow("no manifest") << large << "holds no Manifest.ini";
+    }
+    // Through the file, as an install reads it: the check, the manifests, the placement, then
+    // the placed entries' bytes.
+    void source() {
+        QFETCH(QList<UmodFile>, written);
+        QFETCH(QString, expected);
+        const QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("Demo.ut4mod"));
+        UmodOptions padded;
+        padded.alignment = 16;
+        const QByteArray bytes = umodBytes(written, padded);
+        QVERIFY(fixtures::writeFile(path, bytes));
+        auto opened = UmodSource::open(path);
+        QVERIFY(opened.index() == 0);
+        UmodSource& source = *std::get<0>(opened);
+        QCOMPARE(source.fileName(), QStringLiteral("Demo.ut4mod"));
+        QCOMPARE(source.sha256(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
+
+        const auto placed = placeUmod(source);
+        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&placed)) {
+            QCOMPARE(refused->reason, expected);
+            return;
+        }
+        const UmodPlacement& placement = std::get<UmodPlacement>(placed);
+        QStringList got, left;
+        QSet<int> wanted;
+        for (const auto& [entry, destination] : placement.files) {
+            got.append(QStringLiteral("%1 %2").arg(entry).arg(destination));
+            wanted.insert(entry);
+        }
+        for (const LeftOutEntry& entry : placement.leftOut)
+            left.append(
+                QStringLiteral("%1 %2 (%3)").arg(entry.entry).arg(entry.name, entry.reason));
+        QCOMPARE(placement.name + ": " + got.join(", ") + "; left out: " + left.join(", "),
+                 expected);
+
+        // In file order, each whole, in chunks of at most 1 MiB; a sink may stop it.
+        QStringList calls;
+        QHash<int, QByteArray> data;
+        EntryDataSink sink;
+        sink.begin = [&](int entry) {
+            calls.append(QStringLiteral("begin %1").arg(entry));
+            return true;
+        };
+        sink.data = [&](int entry, QByteArrayView chunk) {
+            data[entry] += chunk;
+            return chunk.size() <= 1024 * 1024;
+        };
+        sink.end = [&](int entry) {
+            calls.append(QStringLiteral("end %1").arg(entry));
+            return true;
+        };
+        const std::optional<QString> failed = source.read(wanted, sink);
+        QVERIFY2(!failed, qPrintable(failed.value_or(QString())));
+        QCOMPARE(calls, QStringList({"begin 2", "end 2", "begin 3", "end 3"}));
+        QCOMPARE(data.value(2), written[2].bytes);
+        QCOMPARE(data.value(3), written[3].bytes);
+        sink.data = [](int, QByteArrayView) { return false; };
+        QVERIFY(source.read(wanted, sink));
+    }
+
+    // Refused whole, and a FIFO in the file's place never holds the reader at open().
+    void refusedSource() {
+        const QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("Demo.umod"));
+        UmodOptions damaged;
+        damaged.badCrc = true;
+        QVERIFY(fixtures::writeFile(path, umodBytes(withManifests(files), damaged)));
+        const auto opened = UmodSource::open(path);
+        QCOMPARE(std::get<InstallRefusal>(opened).reason, QStringLiteral("the file is damaged"));
+        QVERIFY(hasUmodTrailer(path));
+        QVERIFY(!hasUmodTrailer(folder.filePath(QStringLiteral("missing"))));
+        const QString fifo = folder.filePath(QStringLiteral("Fifo.umod"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!hasUmodTrailer(fifo));
+        QCOMPARE(std::get<InstallRefusal>(UmodSource::open(fifo)).reason,
+                 QStringLiteral("it could not be opened (not a regular file)"));
+    }
+};
+
+MODGATE_TEST_MAIN(UmodTest)
+#include "tst_umod.moc"
