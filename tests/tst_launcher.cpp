@@ -147,7 +147,14 @@ private slots:
         row("7 characters, % unchanged", u"a%2F.io"_s, true, u"http://a%2F.io"_s);
         row("HTTP in capitals", u"HTTP://EXAMPLE.ORG/"_s, true, u"HTTP://EXAMPLE.ORG/"_s);
         row("Https", u"Https://example.org"_s, true, u"Https://example.org"_s);
-        row("file", u"file:///etc/passwd"_s, true, u"http://file:///etc/passwd"_s);
+        // Another scheme than a web one opens nothing; a host's port is no scheme.
+        row("file", u"file:///etc/passwd"_s, false, {});
+        row("javascript, in capitals", u"JavaScript:alert(1)"_s, false, {});
+        row("letters, digits, + - .", u"git+ssh.v-2://host/x"_s, false, {});
+        row("host and port", u"www.example.com:8080/x"_s, true, u"http://www.example.com:8080/x"_s);
+        row("host and port alone", u"localhost:8080"_s, true, u"http://localhost:8080"_s);
+        row("a digit first", u"1host:x/y"_s, true, u"http://1host:x/y"_s);
+        row("https without slashes", u"https:example.org"_s, true, u"http://https:example.org"_s);
     }
     void webLink() {
         QFETCH(OptionalString, url);
