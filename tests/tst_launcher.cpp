@@ -379,9 +379,10 @@ private slots:
         Window w({{u"zeta"_s, {}, {}, u"Z"_s}});
         w.table.selectRow(0);
         w.controller.modSearchBegan();
-        const QList<ModEntry> found{{u"Mod 10"_s, {}, {}, u"M10"_s}, {{}, {}, {}, u"mod 9"_s},
-                                    {u"UT2004"_s, u""_s, {}, {}},    {u"alpha"_s, {}, {}, u"A2"_s},
-                                    {u"Alpha"_s, {}, {}, u"A1"_s},   {u"Mod 2"_s, {}, {}, u"M2"_s}};
+        const QList<ModEntry> found{
+            {u"Mod 10"_s, {}, {}, u"M10"_s}, {{}, {}, {}, u"mod 9"_s},
+            {u"UT2004"_s, u""_s, {}, {}},    {u"alpha"_s, {}, {}, u"A2"_s},
+            {u"Alpha"_s, {}, {}, u"A1"_s},   {u"Mod 2"_s, {}, u"http://two.example/"_s, u"M2"_s}};
         for (const ModEntry& entry : found) {
             w.controller.newUnrealModWasFound(entry);
             QCOMPARE(w.table.selectionModel()->selectedRows().value(0).data().toString(),
@@ -394,6 +395,9 @@ private slots:
         QCOMPARE(shown.join(u", "), u"UT2004, Alpha, alpha, Mod 2, mod 9, Mod 10, zeta"_s);
         QCOMPARE(w.launcher.window().findChild<QLabel*>(u"modName"_s)->text(), u"zeta"_s);
         QVERIFY(w.controller.launchButton->isEnabled());
+        // A link cell is its own row's, wherever the row was found.
+        w.linkCell(3)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(opened, QList<QUrl>{QUrl(u"http://two.example/"_s)});
     }
 
     // The game log window closes on Escape and Ctrl+W, and says so where the game wrote nothing.
