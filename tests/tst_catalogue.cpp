@@ -2,6 +2,7 @@
 #include "catalogue/moddescription.h"
 #include "catalogue/modlogo.h"
 #include "catalogue/modmanifest.h"
+#include "catalogue/modorder.h"
 #include "catalogue/modsearch.h"
 #include "fixtures.h"
 #include "installation/gamelayout.h"
@@ -81,6 +82,33 @@ private slots:
     }
 
     // What the details pane shows of a description: its lines and its links.
+    // Texts compared as read: case aside, digit runs by value, a prefix first.
+    void naturalCompare_data() {
+        columns("a", "b");
+        QTest::addColumn<int>("order");
+        QTest::newRow("a number by value") << "Mod 9"
+                                           << "Mod 10" << -1;
+        QTest::newRow("longer, yet smaller") << "Mod 99x"
+                                             << "Mod 100" << -1;
+        QTest::newRow("leading zeros") << "v007"
+                                       << "V7" << 0;
+        QTest::newRow("case aside") << "ALPHA"
+                                    << "alpha" << 0;
+        QTest::newRow("a prefix first") << "Frag.Ops"
+                                        << "Frag.Ops Training" << -1;
+        QTest::newRow("a number before a letter") << "x1"
+                                                  << "xa" << -1;
+        QTest::newRow("digits beyond 64 bits") << "99999999999999999999"
+                                               << "100000000000000000000" << -1;
+    }
+    void naturalCompare() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QCOMPARE(::naturalCompare(a, b), order);
+        QCOMPARE(::naturalCompare(b, a), -order);
+    }
+
     void modDescription_data() {
         columns("description", "lines", "links"); // lines joined by "/", links by " "
         row("none", "", "", "");

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
-#include "catalogue/gamelaunch.h"
 #include "app/game/gamerun.h"
+#include "app/game/gameselector.h"
 #include "app/launcher.h"
+#include "catalogue/gamelaunch.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
 #include "support/outputtail.h"
@@ -51,6 +52,7 @@ enum class End {
     Errs,
     Crashes,
     Fails,
+    NotThere,
     Cancelled,
     Nothing
 };
@@ -150,7 +152,9 @@ private slots:
             << Case{OldUnreal, SampleGame, game, 2, Errs};
         QTest::newRow("crashes") << Case{Bundle, SampleGame, game, 1, Crashes};
         // Found again from the log; the game quits within the pause; its mods are listed after.
-        QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, AtOnce};
+        QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 1, AtOnce};
+        QTest::newRow("game gone, the copy found lacks the mod")
+            << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, NotThere};
         QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
         QTest::newRow("executable a folder") << Case{Bundle, Folder, game, 1, Fails};
         QTest::newRow("script without its interpreter") << Case{OldUnreal, Script, game, 1, Fails};
@@ -166,7 +170,7 @@ private slots:
         temp = std::make_unique<QTemporaryDir>();
         const QString game = temp->filePath(u"game"_s);
         QVERIFY(fixtures::makeGame(game, layout, kind));
-        QVERIFY(fixtures::makeTree(game, u"f:NewMod/ut2k4mod.ini"_s));
+        QVERIFY(fixtures::makeTree(game, u"f:NewMod/ut2k4mod.ini;d:ModA"_s));
         QVERIFY(fixtures::writeGameLog(fixtures::linuxLogPath(), game + u"/System/"_s));
         QVERIFY(QDir::setCurrent(temp->path()));
         UserDefaults::standard().setObjectForKey(stored.replace(u"<tmp>"_s, temp->path()),
@@ -196,11 +200,24 @@ private slots:
         const QDeadlineTimer pause(1000);
         controller->launch();
         QCOMPARE(asked, int(kind == Executable::Missing && row >= 0));
-        QCOMPARE(controller->hasTerminated(), end == End::Cancelled);
+        // Cancelling the dialog leaves Modgate as it was, idle.
+        QVERIFY(!controller->hasTerminated());
+        const QString inUse = controller->gameSelector->currentText();
+        if (end == End::NotThere) {
+            // Nothing started: the copy found is listed instead, and the player told why.
+            QTRY_VERIFY_WITH_TIMEOUT(controller->gameSelector->isEnabled(), slow);
+            QCOMPARE(now(), u"W--- B is not in "_s + inUse);
+            QCOMPARE(controller->mods.size(), 2);
+            QCOMPARE(inUse, game);
+            QVERIFY(!record.exists());
+            return;
+        }
         if (end >= End::Fails) {
             QTRY_VERIFY_WITH_TIMEOUT(!controller->locked, slow);
             const QString failed = u"W-B- Could not start the game: "_s;
-            if (kind == Executable::Script)
+            if (end == End::Cancelled)
+                QCOMPARE(now(), u"W-B- No copy of the game chosen."_s);
+            else if (kind == Executable::Script)
                 QCOMPARE(now(), failed + u"the game is a script and its interpreter "
                                          "/nonexistent/interpreter is not installed"_s);
             else if (end == End::Fails)
@@ -209,7 +226,13 @@ private slots:
                 QCOMPARE(now(), row >= 0 ? u"W-B- "_s : u"W--- "_s);
             return;
         }
-        QCOMPARE(now(), u"WI-L Launching, please wait..."_s);
+        QCOMPARE(now(),
+                 u"WI-L "_s +
+                     (stored.endsWith(u"/gone") ? u"Now using "_s + inUse + u". "_s : u""_s) +
+                     u"Launching, please wait..."_s);
+        // The pane's links look as dead as they are.
+        auto* description = controller->window->findChild<QWidget*>(u"modDescription"_s);
+        QVERIFY(!description->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(record.exists(), slow);
         QVERIFY(record.open(QFile::ReadOnly));
         const QVariantMap started = QJsonDocument::fromJson(record.readAll()).toVariant().toMap();
@@ -248,6 +271,7 @@ private slots:
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
+        QVERIFY(description->isEnabled());
         if (end == End::Errs) {
             // The reason stays past the welcome's delayed clear, until the next launch.
             qputenv("MODGATE_SAMPLE_GAME_END", "error");

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
+#include "app/details/logoloader.h"
+#include "app/game/gamelogwindow.h"
 #include "app/game/gameselector.h"
 #include "app/launcher.h"
-#include "app/details/logoloader.h"
-#include "app/table/modtablemodel.h"
 #include "app/singleinstance.h"
-#include "catalogue/weblink.h"
+#include "app/table/modsortmodel.h"
+#include "app/table/modtablemodel.h"
 #include "catalogue/moddescription.h"
 #include "catalogue/modsearch.h"
+#include "catalogue/weblink.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
 #include "support/statusline.h"
@@ -20,6 +22,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -27,9 +30,11 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTemporaryFile>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <QWindow>
 #include <private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
@@ -147,7 +152,14 @@ private slots:
         row("7 characters, % unchanged", u"a%2F.io"_s, true, u"http://a%2F.io"_s);
         row("HTTP in capitals", u"HTTP://EXAMPLE.ORG/"_s, true, u"HTTP://EXAMPLE.ORG/"_s);
         row("Https", u"Https://example.org"_s, true, u"Https://example.org"_s);
-        row("file", u"file:///etc/passwd"_s, true, u"http://file:///etc/passwd"_s);
+        // Another scheme than a web one opens nothing; a host's port is no scheme.
+        row("file", u"file:///etc/passwd"_s, false, {});
+        row("javascript, in capitals", u"JavaScript:alert(1)"_s, false, {});
+        row("letters, digits, + - .", u"git+ssh.v-2://host/x"_s, false, {});
+        row("host and port", u"www.example.com:8080/x"_s, true, u"http://www.example.com:8080/x"_s);
+        row("host and port alone", u"localhost:8080"_s, true, u"http://localhost:8080"_s);
+        row("a digit first", u"1host:x/y"_s, true, u"http://1host:x/y"_s);
+        row("https without slashes", u"https:example.org"_s, true, u"http://https:example.org"_s);
     }
     void webLink() {
         QFETCH(OptionalString, url);
@@ -157,8 +169,8 @@ private slots:
         QCOMPARE(webAddressToOpen(url), opened);
     }
 
-    // Start-up shows the base game alone and fades in; the search appends each mod in the walk's
-    // order, one row at a time, and leaves the window idle; a user's close then ends the
+    // Start-up shows the base game alone and fades in; the search adds each mod, one row at a
+    // time, into its place by name, and leaves the window idle; a user's close then ends the
     // application once the window has faded off the screen.
     void startUpSearchAndClose() {
         const QString game = temp.filePath(u"game"_s);
@@ -174,9 +186,11 @@ private slots:
         Controller& c = launcher.controller();
         QAbstractItemModel* model = c.tableView->model();
         QStringList arrivals; // where each row arrived, and the window's state then
-        connect(model, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int row) {
-            arrivals << u"%1 of %2: "_s.arg(row).arg(model->rowCount()) + searchState(c);
-        });
+        connect(model, &QAbstractItemModel::rowsInserted, this,
+                [&](const QModelIndex&, int first, int last) {
+                    arrivals << u"%1 of %2: "_s.arg(last - first + 1).arg(model->rowCount()) +
+                                    searchState(c);
+                });
 
         c.awakeFromNib();
         QCOMPARE(model->rowCount(), 1);
@@ -186,8 +200,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() == 31 && !c.searching, 30000);
         const QString searching = u"searching, locked, busy, no Launch, Searching for mods..."_s;
         for (int row = 1; row < 31; ++row)
-            QCOMPARE(arrivals.value(row), u"%1 of %2: "_s.arg(row).arg(row + 1) + searching);
+            QCOMPARE(arrivals.value(row), u"1 of %1: "_s.arg(row + 1) + searching);
         QCOMPARE(c.mods.mid(1), walkOrder);
+        // Shown by name, numbers in their order, whatever the walk's.
+        for (int row = 1; row < 31; ++row)
+            QCOMPARE(model->index(row, 0).data().toString(), u"Mod%1"_s.arg(row - 1));
         QCOMPARE(searchState(c), u"idle, free, still, no Launch, "_s);
 
         QTRY_COMPARE_WITH_TIMEOUT(c.window->alphaValue(), 1.0f, 20000);
@@ -203,47 +220,61 @@ private slots:
 
     // Another copy chosen, Reload, or a stored copy gone at start-up: the list is the copy's own
     // mods after the plain game, and the selector shows the copy in use. Copies A (ModA1) and B
-    // (ModB1, ModB2) are the known folders; A is stored unless the row says "gone".
+    // (ModB1, ModB2) are the known folders; A is stored unless the row says "gone". The row
+    // selected before ("-": the plain game's) is selected again where it reappears, and the pane
+    // keeps showing it meanwhile.
     void switchingCopies_data() {
         QTest::addColumn<Action>("act");
         QTest::addColumn<bool>("gone");
-        QTest::addColumn<QString>("expected"); // the copy in use, then the mods' folders
+        QTest::addColumn<QString>("before");   // the folder selected before
+        QTest::addColumn<QString>("expected"); // the copy in use, the mods' folders, @ the selected
         const auto addMod = [](Window& w) {
             QVERIFY(fixtures::makeTree(w.controller.gameSelector->itemData(0).toString(),
                                        u"f:ModA2/ut2k4mod.ini"_s));
         };
-        QTest::newRow("the selector")
-            << Action([](Window& w) { QTest::keyClick(w.controller.gameSelector, Qt::Key_Down); })
-            << false << u"B ModB1 ModB2"_s;
+        QTest::newRow("the selector: Down opens the list, Down and Return there choose")
+            << Action([](Window& w) {
+                   GameSelector* selector = w.controller.gameSelector;
+                   QTest::keyClick(selector, Qt::Key_Down);
+                   QVERIFY(selector->view()->isVisible());
+                   QTest::keyClick(selector->view(), Qt::Key_Down);
+                   QTest::keyClick(selector->view(), Qt::Key_Return);
+               })
+            << false << u"ModA1"_s << u"B ModB1 ModB2 @"_s;
         QTest::newRow("Other folder, its System folder chosen") << Action([](Window& w) {
             const QString b = w.controller.gameSelector->itemData(1).toString() + u"/System"_s;
             w.controller.setLocationDialog([b](Controller&) { return OptionalString(b); });
             w.controller.gameSelector->setCurrentIndex(2);
             emit w.controller.gameSelector->activated(2);
-        }) << false << u"B ModB1 ModB2"_s;
+        }) << false << u"-"_s << u"B ModB1 ModB2 @-"_s;
         QTest::newRow("Other folder, cancelled") << Action([](Window& w) {
             cancelLocating(w.controller);
             emit w.controller.gameSelector->activated(2);
-        }) << false << u"A ModA1"_s;
+        }) << false << u"ModA1"_s << u"A ModA1 @ModA1"_s;
         QTest::newRow("F5 after a mod appeared") << Action([=](Window& w) {
             addMod(w);
             QSignalSpy clicked(w.controller.reloadButton, &QPushButton::clicked);
             QTest::keyClick(&w.table, Qt::Key_F5);
             // The button's shortcut clicks it once it has shown itself pressed.
             QVERIFY(clicked.wait(5000));
-        }) << false << u"A ModA1 ModA2"_s;
+        }) << false << u"ModA1"_s << u"A ModA1 ModA2 @ModA1"_s;
         QTest::newRow("Reload twice at once: the first search's reports dropped")
             << Action([=](Window& w) {
                    addMod(w);
                    w.controller.reload();
                    w.controller.reload();
                })
-            << false << u"A ModA1 ModA2"_s;
-        QTest::newRow("stored copy gone at start-up") << Action() << true << u"A ModA1"_s;
+            << false << u"ModA1"_s << u"A ModA1 ModA2 @ModA1"_s;
+        QTest::newRow("Reload, the plain game selected")
+            << Action([](Window& w) { w.controller.reload(); }) << false << u"-"_s
+            << u"A ModA1 @-"_s;
+        QTest::newRow("stored copy gone at start-up")
+            << Action() << true << u""_s << u"A ModA1 @"_s;
     }
     void switchingCopies() {
         QFETCH(Action, act);
         QFETCH(bool, gone);
+        QFETCH(QString, before);
         QFETCH(QString, expected);
         QTemporaryDir copies;
         const QString a = copies.filePath(u"A"_s), b = copies.filePath(u"B"_s);
@@ -262,9 +293,19 @@ private slots:
         QCOMPARE(selector.copies(), (QStringList{a, b}));
         w.launcher.window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w.launcher.window()));
+        const auto folderAt = [&](int row) {
+            return c.mods.at(sourceRowOf(w.index(row, 0))).launchName.value_or(u"-"_s);
+        };
+        for (int row = 0; row < w.table.model()->rowCount(); ++row)
+            if (folderAt(row) == before)
+                w.table.selectRow(row);
+        auto* paneName = w.launcher.window().findChild<QLabel*>(u"modName"_s);
+        const QString shown = paneName->text();
         if (act) {
             act(w);
             QCOMPARE(c.reloadButton->isEnabled(), selector.isEnabled());
+            if (expected.endsWith(before))
+                QVERIFY(paneName->isVisible() && paneName->text() == shown);
             QTRY_VERIFY_WITH_TIMEOUT(idle(), 30000);
         }
         const QString inUse =
@@ -273,10 +314,109 @@ private slots:
         for (const ModEntry& mod : c.mods.mid(1))
             listed << mod.launchName.value_or(u""_s);
         std::sort(listed.begin() + 1, listed.end());
+        const QModelIndexList selected = w.table.selectionModel()->selectedRows();
+        listed << u"@"_s + (selected.isEmpty() ? QString() : folderAt(selected.first().row()));
         QCOMPARE(listed.join(u' '), expected);
         QCOMPARE(c.mods.at(0).name, u"Unreal Tournament 2004"_s);
         QCOMPARE(selector.currentData().toString(), inUse);
-        QCOMPARE(searchState(c), u"idle, free, still, no Launch, "_s);
+        QCOMPARE(searchState(c), u"idle, free, still, "_s +
+                                     (selected.isEmpty() ? u"no Launch, "_s : u"Launch, "_s));
+        QCOMPARE(paneName->isVisible(), !selected.isEmpty());
+        if (!selected.isEmpty())
+            QCOMPARE(paneName->text(), shown);
+    }
+
+    // Moving through the selector (keys, wheel, letters) chooses nothing: with one copy a Down
+    // must not open the folder dialog. Only an entry chosen in the open list is a choice.
+    void selectorChoosesOnlyInItsList_data() {
+        QTest::addColumn<std::function<void(GameSelector&)>>("act");
+        QTest::addColumn<QString>("chosen");
+        const auto keys = [](QList<Qt::Key> keys) {
+            return std::function([keys](GameSelector& selector) {
+                for (const Qt::Key key : keys)
+                    QTest::keyClick(selector.view()->isVisible()
+                                        ? static_cast<QWidget*>(selector.view())
+                                        : &selector,
+                                    key);
+            });
+        };
+        QTest::newRow("Down opens the list") << keys({Qt::Key_Down}) << u"list"_s;
+        QTest::newRow("End, PageDown") << keys({Qt::Key_End, Qt::Key_PageDown}) << u"list"_s;
+        QTest::newRow("a letter") << keys({Qt::Key_O}) << u""_s;
+        QTest::newRow("the wheel") << std::function([](GameSelector& selector) {
+            QWheelEvent wheel(QPointF(5, 5), selector.mapToGlobal(QPointF(5, 5)), {}, {0, -120},
+                              Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(&selector, &wheel);
+        }) << u""_s;
+        QTest::newRow("Down, Escape") << keys({Qt::Key_Down, Qt::Key_Escape}) << u""_s;
+        QTest::newRow("Down, Return on the copy in use")
+            << keys({Qt::Key_Down, Qt::Key_Return}) << u""_s;
+        QTest::newRow("Down, Down, Return")
+            << keys({Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}) << u"other"_s;
+    }
+    void selectorChoosesOnlyInItsList() {
+        QFETCH(std::function<void(GameSelector&)>, act);
+        QFETCH(QString, chosen);
+        GameSelector selector;
+        selector.setCopies({u"/games/A"_s}, u"/games/A"_s);
+        selector.show();
+        QApplication::setActiveWindow(&selector);
+        selector.setFocus();
+        QSignalSpy copy(&selector, &GameSelector::copyChosen);
+        QSignalSpy other(&selector, &GameSelector::otherFolderChosen);
+        act(selector);
+        const bool listOpen = selector.view()->isVisible();
+        selector.hidePopup();
+        QCOMPARE(listOpen ? u"list"_s : other.size() == 1 ? u"other"_s : u""_s, chosen);
+        QVERIFY(copy.isEmpty() && other.size() <= 1);
+        QCOMPARE(selector.currentIndex(), 0);
+    }
+
+    // Mods found in any order show sorted: the plain game first, then by name as shown, letter
+    // case aside and numbers by value, alike names by folder. The selected row stays on its mod
+    // while rows are inserted around it.
+    void sortedWhileFound() {
+        Window w({{u"zeta"_s, {}, {}, u"Z"_s}});
+        w.table.selectRow(0);
+        w.controller.modSearchBegan();
+        const QList<ModEntry> found{
+            {u"Mod 10"_s, {}, {}, u"M10"_s}, {{}, {}, {}, u"mod 9"_s},
+            {u"UT2004"_s, u""_s, {}, {}},    {u"alpha"_s, {}, {}, u"A2"_s},
+            {u"Alpha"_s, {}, {}, u"A1"_s},   {u"Mod 2"_s, {}, u"http://two.example/"_s, u"M2"_s}};
+        for (const ModEntry& entry : found) {
+            w.controller.newUnrealModWasFound(entry);
+            QCOMPARE(w.table.selectionModel()->selectedRows().value(0).data().toString(),
+                     u"zeta"_s);
+        }
+        w.controller.modSearchEnded();
+        QStringList shown;
+        for (int row = 0; row < w.table.model()->rowCount(); ++row)
+            shown << w.index(row, w.name).data().toString();
+        QCOMPARE(shown.join(u", "), u"UT2004, Alpha, alpha, Mod 2, mod 9, Mod 10, zeta"_s);
+        QCOMPARE(w.launcher.window().findChild<QLabel*>(u"modName"_s)->text(), u"zeta"_s);
+        QVERIFY(w.controller.launchButton->isEnabled());
+        // A link cell is its own row's, wherever the row was found.
+        w.linkCell(3)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(opened, QList<QUrl>{QUrl(u"http://two.example/"_s)});
+    }
+
+    // The game log window closes on Escape and Ctrl+W, and says so where the game wrote nothing.
+    void gameLogWindow_data() {
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::newRow("Escape") << QKeyCombination(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << (Qt::CTRL | Qt::Key_W);
+    }
+    void gameLogWindow() {
+        QFETCH(QKeyCombination, key);
+        GameLogWindow log;
+        log.setLog(std::nullopt, u" \n"_s);
+        QCOMPARE(log.findChild<QPlainTextEdit*>()->toPlainText(),
+                 u"The game wrote nothing to its output or its log."_s);
+        log.show();
+        QApplication::setActiveWindow(&log);
+        QVERIFY(QTest::qWaitForWindowActive(&log));
+        QTest::keyClick(log.findChild<QPlainTextEdit*>(), key.key(), key.keyboardModifiers());
+        QVERIFY(!log.isVisible());
     }
 
     // A later start finds the first and asks it for its window; a crashed run's socket is no one.
@@ -364,9 +504,9 @@ private slots:
         QFETCH(Input, in);
         Window w({{u"Alpha"_s, {}, u"https://alpha.example.org/"_s, u"A"_s},
                   {u"Beta"_s, {}, u"www.example.org"_s, u"B"_s},
-                  {u"Gamma"_s, {}, u"https://example.org/100%"_s, u"C"_s},
+                  {u"Charlie"_s, {}, u"https://example.org/100%"_s, u"C"_s},
                   {u"Delta"_s, {}, u"ab.io"_s, u"D"_s}});
-        cancelLocating(w.controller); // the stored game is gone: a launch ends here
+        cancelLocating(w.controller); // the stored game is gone: a launch asks, and stops here
         QCOMPARE(w.linkCell(1)->text(QAccessible::Name), u"Web page"_s);
         QCOMPARE(w.linkCell(1)->text(QAccessible::Description), u"www.example.org"_s);
         QCOMPARE(w.linkCell(3)->text(QAccessible::Name), QString()); // no button to press
@@ -387,7 +527,7 @@ private slots:
         QCOMPARE(w.table.selectionModel()->selectedRows(),
                  QModelIndexList{w.index(in.selected, 0)});
         QCOMPARE(w.table.currentIndex().row(), in.selected);
-        QCOMPARE(w.controller.hasTerminated(), in.launches);
+        QCOMPARE(w.controller.statusField->text() == u"No copy of the game chosen.", in.launches);
         if (in.searching) {
             QVERIFY(!w.controller.launchButton->isEnabled());
             w.controller.modSearchEnded();
@@ -576,10 +716,21 @@ private slots:
         QVERIFY(loggedBy([&] { QTest::mouseClick(visit, Qt::LeftButton); }).isEmpty());
         w.controller.locked = false;
         w.table.selectRow(1);
-        w.controller.locked = true;
+        w.controller.modSearchBegan(); // locks as a launch does: its links look it
+        QVERIFY(!visit->isEnabled() && !description->isEnabled());
+        const auto linkColour = [&] {
+            for (QTextBlock::iterator it = description->document()->begin().begin(); !it.atEnd();
+                 ++it)
+                if (it.fragment().charFormat().isAnchor())
+                    return it.fragment().charFormat().foreground().color();
+            return QColor();
+        };
+        QCOMPARE(linkColour(), description->palette().color(QPalette::Disabled, QPalette::Text));
         QVERIFY(loggedBy(clickLink).isEmpty());
         QCOMPARE(opened.size(), 2);
-        w.controller.locked = false;
+        w.controller.modSearchEnded();
+        QVERIFY(description->isEnabled());
+        QCOMPARE(linkColour(), description->palette().color(QPalette::Link));
         w.table.selectionModel()->clearSelection();
         QVERIFY(visible("nothingSelected"));
     }

@@ -2,8 +2,12 @@
 #include "support/userdefaults.h"
 #include "testmain.h"
 #include "window/vxfadewindow.h"
+#include "window/windowplacement.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -82,6 +86,45 @@ private slots:
         }
         seen << state(window);
         QCOMPARE(seen.join(u' '), trace);
+    }
+
+    // A frame on a screen's available area of 1280 x 994 at (0, 30): moved, and shrunk where
+    // larger, as little as it takes to fit.
+    void fitIntoScreen_data() {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("fitted");
+        QTest::newRow("inside: as it is") << QRect(10, 40, 600, 400) << QRect(10, 40, 600, 400);
+        QTest::newRow("title bar above the top")
+            << QRect(100, -20, 600, 400) << QRect(100, 30, 600, 400);
+        QTest::newRow("off the right and bottom")
+            << QRect(1000, 900, 600, 400) << QRect(680, 624, 600, 400);
+        QTest::newRow("off the left") << QRect(-700, 100, 600, 400) << QRect(0, 100, 600, 400);
+        QTest::newRow("taller than the screen, centred (2x scale)")
+            << QRect(340, -203, 600, 1400) << QRect(340, 30, 600, 994);
+        QTest::newRow("larger both ways") << QRect(-5, -5, 2000, 2000) << QRect(0, 30, 1280, 994);
+    }
+    void fitIntoScreen() {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, fitted);
+        QCOMPARE(::fitIntoScreen(frame, QRect(0, 30, 1280, 994)), fitted);
+        QCOMPARE(::fitIntoScreen(frame, QRect()), frame);
+    }
+
+    // Where the player leaves the window is where it opens next time; without a stored place it
+    // opens in the middle of the screen, and always within it.
+    void placementKept() {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget first;
+        first.resize(screen.width() + 100, 200); // as a large scale makes it
+        new WindowPlacement(first);
+        QCOMPARE(first.frameGeometry(), ::fitIntoScreen(first.frameGeometry(), screen));
+        QCOMPARE(first.width(), screen.width());
+        first.show();
+        first.setGeometry(screen.left() + 20, screen.top() + 30, 300, 200);
+        QTRY_VERIFY(UserDefaults::standard().objectForKey(u"windowGeometry"_s));
+        QWidget second;
+        new WindowPlacement(second);
+        QCOMPARE(second.geometry(), first.geometry());
     }
 };
 

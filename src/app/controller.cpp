@@ -3,6 +3,7 @@
 
 #include "app/details/moddetailspane.h"
 #include "app/table/lockingselectionmodel.h"
+#include "app/table/modsortmodel.h"
 #include "app/table/modtablemodel.h"
 #include "app/table/tablekeys.h"
 #include "support/busyindicator.h"
@@ -10,13 +11,13 @@
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
+#include "window/windowplacement.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+#include <QScopedValueRollback>
 #include <QTableView>
 
 namespace {
@@ -27,15 +28,6 @@ ModEntry baseGameEntry() {
     entry.command = QStringLiteral("");
     entry.url = QStringLiteral("https://www.unrealtournament.com/");
     return entry;
-}
-
-void centerOnScreen(QWidget& window) {
-    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = window.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window.move(frame.topLeft());
 }
 
 } // namespace
@@ -51,9 +43,15 @@ Controller::~Controller() {
 void Controller::connectOutlets() {
     tableModel = new ModTableModel(*this, this);
     tableModel->setPaletteSource(tableView);
-    tableView->setModel(tableModel);
+    sortModel = new ModSortModel(*this, this);
+    sortModel->setSourceModel(tableModel);
+    tableView->setModel(sortModel);
     tableView->setSelectionModel(new LockingSelectionModel(
-        tableModel, [this](int row) { return tableViewShouldSelectRow(row); }, tableView));
+        sortModel,
+        [this](int row) {
+            return tableViewShouldSelectRow(row < 0 ? -1 : sourceRowOf(sortModel->index(row, 0)));
+        },
+        tableView));
     connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tableViewSelectionDidChange(); });
     // A new list drops the selection without a word: the pane must not show a row that is gone.
@@ -100,16 +98,18 @@ void Controller::connectOutlets() {
 
 void Controller::awakeFromNib() {
     window->setAlphaValue(0.0f);
-    centerOnScreen(*window);
+    // Where the player left it, within the screen.
+    new WindowPlacement(*window);
     mods.clear();
     tableModel->appendRow([this] { mods.append(baseGameEntry()); });
     UserDefaults::standard().registerDefaults({{preferenceKeys::fadingWindows, true}});
     setUpLinkColumn();
 
     // A stored copy that is gone is looked for again now, while the player sees the result.
-    relocateIfGone();
-    if (terminated)
+    if (!relocateIfGone()) {
+        terminate();
         return;
+    }
 
     showGameCopies();
     startSearch();
@@ -128,12 +128,16 @@ void Controller::modSearchBegan() {
 
 void Controller::newUnrealModWasFound(ModEntry entry) {
     tableModel->appendRow([&] { mods.append(std::move(entry)); });
+    if (keptSelection.takes(mods.constLast()))
+        selectRow(int(mods.size()) - 1);
 }
 
 void Controller::modSearchEnded() {
+    // A kept mod that did not reappear is gone with the old list.
+    keptSelection.forget();
     searching = false;
     busyIndicator->stopAnimation();
-    statusField->setText(QStringLiteral(""));
+    statusField->setText(std::exchange(statusAfterSearch, QString()));
     tableViewSelectionDidChange();
     locked = false;
     updateGameControls();
@@ -148,7 +152,14 @@ void Controller::tableViewSelectionDidChange() {
 
 int Controller::selectedRow() const {
     const QModelIndexList rows = tableView->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.constFirst().row();
+    return rows.isEmpty() ? -1 : sourceRowOf(rows.constFirst());
+}
+
+void Controller::selectRow(int row) {
+    const QScopedValueRollback unlocked(locked, false);
+    tableView->selectionModel()->setCurrentIndex(
+        sortModel->mapFromSource(tableModel->index(row, 0)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void Controller::terminate() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/table/keptselection.h"
 #include "app/table/modtabledatasource.h"
 #include "catalogue/modentry.h"
 #include "installation/gamecopies.h"
@@ -24,6 +25,7 @@ class GameLogWindow;
 class LinkButtonCell;
 class MainThreadQueue;
 class ModDetailsPane;
+class ModSortModel;
 class ModTableModel;
 class QLabel;
 class QPushButton;
@@ -117,7 +119,10 @@ public:
     void setWellKnownGameFolders(QStringList folders);
 
 private:
+    // Rows here are the list's (mods), whatever the order the table shows them in.
     int selectedRow() const;
+    // Selects a row of the list, also while the selection is locked: the player's row found again.
+    void selectRow(int row);
     void terminate();
 
     // --- launching ---
@@ -139,8 +144,10 @@ private:
     // --- game location ---
     GameCopyPlaces gameCopyPlaces() const;
     std::optional<QString> askForGameFolder();
-    // Finds the game again where the stored path holds no recognised copy.
-    void relocateIfGone();
+    // Stores a copy of the game where none is stored: false when the player cancelled the dialog.
+    bool locateGame();
+    // Finds the game again where the stored path holds no recognised copy; false as locateGame().
+    bool relocateIfGone();
     LocationDialog locationDialog;
     std::optional<GameCopyPlaces> copyPlaces;
 
@@ -151,9 +158,14 @@ private:
     void updateGameControls();
     int searchGeneration = 0;
     bool relistAfterGame = false;
+    // What the status line says once the search has ended, where not "".
+    QString statusAfterSearch;
 
     // --- table ---
     ModTableModel* tableModel = nullptr;
+    ModSortModel* sortModel = nullptr;
+    // The row selected before a new search, selected again when it reappears.
+    KeptSelection keptSelection;
 
     std::shared_ptr<MainThreadQueue> mainThread;
     bool terminated = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
 
+#include "app/details/moddetailspane.h"
 #include "app/game/gameselector.h"
 #include "app/table/modtablemodel.h"
 #include "installation/gamecopies.h"
@@ -32,9 +33,15 @@ void Controller::startSearch() {
     // Whatever an earlier search still reports is dropped from here on.
     const int generation = ++searchGeneration;
     relistAfterGame = false;
+    statusAfterSearch.clear();
     if (mods.size() > 1) {
+        // The player's mod is selected again when it reappears; till then the pane keeps it.
+        if (const int row = selectedRow(); row >= 0)
+            keptSelection.keep(mods.at(row));
         tableModel->replaceRows([this] { mods.resize(1); });
-        // The selection went with the old list.
+        if (keptSelection.takes(mods.constFirst()))
+            selectRow(0);
+        // Off until the search has ended, like the selection it follows.
         launchButton->setEnabled(false);
     }
     // Off until this search has ended.
@@ -69,6 +76,9 @@ void Controller::chooseOtherFolder() {
 }
 
 void Controller::updateGameControls() {
+    // The pane's links open nothing while the table is locked, so they look it.
+    if (detailsPane)
+        detailsPane->setLocked(locked);
     const bool idle = !searching && !launching;
     if (gameSelector)
         gameSelector->setEnabled(idle);

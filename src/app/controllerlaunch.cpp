@@ -4,6 +4,8 @@
 #include "app/game/gamelogwindow.h"
 #include "app/game/gamerun.h"
 #include "catalogue/gamelaunch.h"
+#include "catalogue/modsearch.h"
+#include "installation/gamecopies.h"
 #include "installation/gamelayout.h"
 #include "installation/programcheck.h"
 #include "support/busyindicator.h"
@@ -67,22 +69,37 @@ void Controller::launch() {
     if (row < 0 || row >= mods.size())
         return;
 
+    QString launchingText = QStringLiteral("Launching, please wait...");
     std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());
     if (!layout) {
-        relocateIfGone();
-        if (hasTerminated())
-            return;
-        // The list is the old copy's; the new one's is listed once the window is back.
-        relistAfterGame = true;
+        const bool located = relocateIfGone();
         showGameCopies();
+        if (!located) {
+            // The player would rather not point at a copy now: nothing starts, Modgate stays.
+            statusField->setText(QStringLiteral("No copy of the game chosen."));
+            return;
+        }
         // A bundle chosen by name alone may still lack its executable: the start then fails and
         // says why.
         layout = recognizeGameLayout(storedBundlePath());
         if (!layout)
             layout = bundleLayout(storedBundlePath());
+        const QString copy = homeRelativePath(storedBundlePath(), QDir::homePath());
+        if (!copyHoldsMod(layout->searchBase, mods.at(row))) {
+            // The game would be handed a folder it does not have: the copy's own mods instead.
+            const QString notThere =
+                QStringLiteral("%1 is not in %2").arg(mods.at(row).displayName(), copy);
+            startSearch();
+            statusAfterSearch = notThere;
+            statusField->setText(notThere);
+            return;
+        }
+        // The list is the old copy's; the new one's is listed once the window is back.
+        relistAfterGame = true;
+        launchingText = QStringLiteral("Now using %1. ").arg(copy) + launchingText;
     }
 
-    statusField->setText(QStringLiteral("Launching, please wait..."));
+    statusField->setText(launchingText);
     showLogButton->hide();
     lastStop.reset();
     // The last game's log would be taken for this one's.

@@ -21,24 +21,28 @@ GameCopyPlaces Controller::gameCopyPlaces() const {
 }
 
 void Controller::setUnrealLocation() {
+    if (!locateGame())
+        terminate();
+}
+
+bool Controller::locateGame() {
     UserDefaults& defaults = UserDefaults::standard();
     // A stored path, even an empty one, is used as it stands; the launch checks it.
     if (defaults.objectForKey(preferenceKeys::unrealPath))
-        return;
+        return true;
 
     // A log line naming a game that has since been moved or deleted must not win over the user:
     // only recognised copies are found.
     const QStringList copies = findGameCopies(gameCopyPlaces());
     if (!copies.isEmpty()) {
         defaults.setObjectForKey(copies.constFirst(), preferenceKeys::unrealPath);
-        return;
+        return true;
     }
     const std::optional<QString> chosen = askForGameFolder();
-    if (!chosen) {
-        terminate();
-        return;
-    }
+    if (!chosen)
+        return false;
     defaults.setObjectForKey(*chosen, preferenceKeys::unrealPath);
+    return true;
 }
 
 std::optional<QString> Controller::askForGameFolder() {
@@ -54,13 +58,13 @@ std::optional<QString> Controller::askForGameFolder() {
                                      : gameFolderForChosenFolder(*chosen).value_or(*chosen);
 }
 
-void Controller::relocateIfGone() {
+bool Controller::relocateIfGone() {
     UserDefaults& defaults = UserDefaults::standard();
     const std::optional<QString> stored = defaults.stringForKey(preferenceKeys::unrealPath);
     if (stored && recognizeGameLayout(*stored))
-        return;
+        return true;
     defaults.setObjectForKey(std::nullopt, preferenceKeys::unrealPath);
-    setUnrealLocation();
+    return locateGame();
 }
 
 bool Controller::panelIsValidFilename(const QString& path) {

@@ -89,6 +89,9 @@ void Controller::showSelectedModDetails() {
     if (!detailsPane)
         return;
     const int row = selectedRow();
+    // A new list's search may yet bring the shown mod back.
+    if (row < 0 && keptSelection.isWaiting())
+        return;
     if (row < 0 || row >= mods.size()) {
         detailsPane->showNothing();
         return;

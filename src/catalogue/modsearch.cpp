@@ -6,6 +6,7 @@
 #include "support/textfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -81,4 +82,8 @@ void searchForModsInBasePath(const std::optional<QString>& path,
                 modEntryFromManifest(text, QFile::decodeName(entry.relativePath.toByteArray())));
         },
         followLink);
+}
+
+bool copyHoldsMod(const QString& searchBase, const ModEntry& entry) {
+    return !entry.launchName || QFileInfo(searchBase + u'/' + *entry.launchName).isDir();
 }

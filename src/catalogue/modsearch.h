@@ -17,3 +17,8 @@ bool isLinkedModFolder(const QByteArray& target, const QByteArray& gameFolder);
 // packages install them) is walked as that mod's folder, under the link's name.
 void searchForModsInBasePath(const std::optional<QString>& path,
                              const std::function<void(ModEntry)>& modFound);
+
+// Whether the copy of the game whose mods lie below searchBase has the entry's mod folder (a
+// folder, or a link to one, named as its launchName); the plain game, without one, is in every
+// copy.
+bool copyHoldsMod(const QString& searchBase, const ModEntry& entry);

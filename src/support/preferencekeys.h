@@ -11,4 +11,6 @@ inline const QString unrealPath = QStringLiteral("unrealPath");
 inline const QString fadingWindows = QStringLiteral("fadingWindows");
 // Where the bar between the mod table and the details pane was left.
 inline const QString detailsSplitter = QStringLiteral("detailsSplitter");
+// The main window's size and place on the screen, as QWidget::saveGeometry() gives them.
+inline const QString windowGeometry = QStringLiteral("windowGeometry");
 } // namespace preferenceKeys

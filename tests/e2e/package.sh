@@ -28,6 +28,10 @@ report=$(desktop-file-validate "$root/usr/share/applications/$id.desktop" 2>&1) 
 appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
 grep -q "<release version=\"$2\"" "$root/usr/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo's release is not $2"
+for width in 50 80 120; do
+    report=$(MANWIDTH=$width man --warnings -l "$root/usr/share/man/man6/modgate.6.gz" 2>&1 >/dev/null) &&
+        [ -z "$report" ] || fail "the manual page at $width columns: $report"
+done
 zcat "$root/usr/share/doc/modgate/changelog.gz" | head -n 1 | grep -q "^modgate ($2)" ||
     fail "the changelog's latest entry is not $2"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/games/modgate" --version) &&

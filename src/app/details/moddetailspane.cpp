@@ -114,6 +114,25 @@ void ModDetailsPane::setLinkOpener(std::function<void(const QString&)> open) {
     openLink = std::move(open);
 }
 
+void ModDetailsPane::setLocked(bool isLocked) {
+    if (isLocked == locked)
+        return;
+    locked = isLocked;
+    visitWebSite->setEnabled(hasWebSite && !locked);
+    description->setEnabled(!locked);
+    showDescription();
+}
+
+void ModDetailsPane::showDescription() {
+    // Links take their colour when the text is set, not from the disabled palette: a locked
+    // pane sets it again with its links in the disabled text's colour.
+    description->document()->setDefaultStyleSheet(
+        locked ? QStringLiteral("a { color: %1; }")
+                     .arg(description->palette().color(QPalette::Disabled, QPalette::Text).name())
+               : QString());
+    description->setHtml(descriptionHtml);
+}
+
 void ModDetailsPane::showNothing() {
     logoLoader->cancel();
     for (QWidget* part : {static_cast<QWidget*>(logo), static_cast<QWidget*>(name),
@@ -141,12 +160,14 @@ void ModDetailsPane::showEntry(const ModEntry& entry) {
 
     const ModDescriptionLayout text = layOutModDescription(entry.description.value_or(QString()));
     links = text.links;
-    description->setHtml(text.html);
+    descriptionHtml = text.html;
+    showDescription();
     const bool described = entry.description && !entry.description->isEmpty();
     description->setVisible(described);
     setTrailingRoom(!described);
 
-    visitWebSite->setEnabled(webAddressToOpen(entry.url).has_value());
+    hasWebSite = webAddressToOpen(entry.url).has_value();
+    visitWebSite->setEnabled(hasWebSite && !locked);
     visitWebSite->setToolTip(entry.url.value_or(QString()));
     visitWebSite->show();
 }

@@ -29,6 +29,10 @@ public:
     void setWebSiteOpener(std::function<void()> openSelected);
     void setLinkOpener(std::function<void(const QString& address)> openLink);
 
+    // While locked (a search or a launch under way), the web-site button and the description's
+    // links look disabled, as they open nothing then.
+    void setLocked(bool locked);
+
     void showNothing();
     // A new list: logos are read afresh, as a reloaded mod may have a new one.
     void forgetLogos();
@@ -40,6 +44,7 @@ public:
 
 private:
     void showEntry(const ModEntry& entry);
+    void showDescription();
     void showLogo(const std::optional<QImage>& logo);
     // Whether the space below the details grows, as it must where no description takes it.
     void setTrailingRoom(bool takesRoom);
@@ -56,6 +61,9 @@ private:
     LogoLoader* logoLoader;
 
     QStringList links;
+    QString descriptionHtml;
+    bool hasWebSite = false;
+    bool locked = false;
     std::function<void()> openSelected;
     std::function<void(const QString&)> openLink;
 };

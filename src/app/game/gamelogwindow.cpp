@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QUrl>
@@ -39,6 +40,16 @@ GameLogWindow::GameLogWindow(QWidget* parent)
     layout->addWidget(logView, 1);
     layout->addLayout(fileRow);
     resize(640, 360);
+
+    // Escape and the platform's Close keys, with Ctrl+W where those lack it; each key bound once,
+    // as a key bound twice would be ambiguous and do nothing.
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        if (!closeKeys.contains(key))
+            closeKeys.append(key);
+    for (const QKeySequence& key : closeKeys)
+        connect(new QShortcut(key, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void GameLogWindow::setLog(const std::optional<QString>& path, const QString& text) {
@@ -53,6 +64,12 @@ void GameLogWindow::setLog(const std::optional<QString>& path, const QString& te
     critical.setFontWeight(QFont::Bold);
     critical.setForeground(QColor(0xb0, 0x00, 0x20));
     QTextCursor cursor(logView->document());
+    if (text.trimmed().isEmpty()) {
+        QTextCharFormat note;
+        note.setFontItalic(true);
+        cursor.insertText(tr("The game wrote nothing to its output or its log."), note);
+        return;
+    }
     const QStringList lines = splitLines(text);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0)

@@ -4,6 +4,8 @@
 #include "installation/gamecopies.h"
 
 #include <QDir>
+#include <QKeyEvent>
+#include <QWheelEvent>
 
 GameSelector::GameSelector(QWidget* parent) : QComboBox(parent) {
     // Long paths must not widen the window.
@@ -51,4 +53,35 @@ void GameSelector::choose(int index) {
         emit otherFolderChosen();
     else
         emit copyChosen(path);
+}
+
+void GameSelector::keyPressEvent(QKeyEvent* event) {
+    // A closed QComboBox takes these keys, and typed letters, as a choice of the entry they reach.
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        showPopup();
+        return;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_F4:
+        QComboBox::keyPressEvent(event);
+        return;
+    default:
+        if (event->text().isEmpty())
+            QComboBox::keyPressEvent(event);
+        else
+            event->ignore();
+    }
+}
+
+void GameSelector::wheelEvent(QWheelEvent* event) {
+    // Scrolling over the window must not switch the game.
+    event->ignore();
 }

@@ -6,7 +6,10 @@
 #include <QStringList>
 
 // The copy of the game in use, and the others found, to choose from; its last entry asks for
-// another folder. A choice only asks: the list shows a new copy once setCopies() says so.
+// another folder. A choice only asks: the list shows a new copy once setCopies() says so. Only an
+// entry chosen in the open list (Return, a click) is a choice: the arrow keys open the list rather
+// than step through it, and the mouse wheel and typed letters leave it alone, so passing over
+// "Other folder..." never opens a dialog, nor does passing over a copy switch to it.
 class GameSelector : public QComboBox {
     Q_OBJECT
 public:
@@ -21,6 +24,10 @@ public:
 signals:
     void copyChosen(const QString& gamePath);
     void otherFolderChosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void choose(int index);

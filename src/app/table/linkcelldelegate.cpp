@@ -2,6 +2,7 @@
 #include "app/table/linkcelldelegate.h"
 
 #include "app/table/linkbuttoncell.h"
+#include "app/table/modsortmodel.h"
 #include "app/table/modtabledatasource.h"
 #include "app/table/modtablemodel.h"
 #include "catalogue/weblink.h"
@@ -38,7 +39,8 @@ bool LinkCellDelegate::isPressed(const QModelIndex& index) const {
 
 bool LinkCellDelegate::hasButton(const QModelIndex& index) const {
     return index.isValid() && columnIdentifier(index) == u"url" &&
-           showsLinkButton(dataSource.tableViewObjectValueForTableColumn(u"url", index.row()));
+           showsLinkButton(
+               dataSource.tableViewObjectValueForTableColumn(u"url", sourceRowOf(index)));
 }
 
 void LinkCellDelegate::click(const QModelIndex& index) {
@@ -61,7 +63,7 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
-    tableDelegate.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), index.row());
+    tableDelegate.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), sourceRowOf(index));
     linkCell->setHighlighted(isPressed(index));
     linkCell->draw(*painter, option.rect, option.palette);
 }

@@ -13,7 +13,8 @@ class QAbstractItemView;
 // Draws and tracks the link column with its one button cell. The table's delegate dresses the cell
 // before each row is drawn. A press shows the pressed look and lets the view select the row as
 // usual; a release over the same cell performs the cell's action. The view's viewport is watched
-// because a release over another cell or outside the view never reaches this delegate.
+// because a release over another cell or outside the view never reaches this delegate. The data
+// source is asked about its own rows, whatever proxy sorts them for the view.
 class LinkCellDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
