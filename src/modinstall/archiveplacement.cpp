@@ -165,18 +165,21 @@ placeArchiveEntries(const QList<SourceEntry>& entries, const QString& fileName) 
         placement.files.append({file.entry, folder + u'/' + joined(file.components, depth)});
     }
 
-    // Wrappers: one first folder above everything else, which is neither the game's own nor
-    // a folder of UnrealScript sources.
+    // Wrappers: one first folder above everything else that is not the game's own, nor a
+    // folder of nothing but UnrealScript sources (<Package>/Classes/).
     for (int level = 0; level < maximumWrapperLevels && !rest.isEmpty(); ++level) {
         const QStringList& first = rest.first().components;
         if (first.size() < 2 || standardGameFolder(first[0]))
             break;
         const QString wrapper = caseKey(first[0]);
         const bool shared = std::all_of(rest.cbegin(), rest.cend(), [&](const Candidate& file) {
-            return file.components.size() >= 2 && caseKey(file.components[0]) == wrapper &&
-                   file.components[1].compare(u"Classes", Qt::CaseInsensitive) != 0;
+            return file.components.size() >= 2 && caseKey(file.components[0]) == wrapper;
         });
-        if (!shared)
+        const bool sources =
+            shared && std::all_of(rest.cbegin(), rest.cend(), [](const Candidate& file) {
+                return file.components[1].compare(u"Classes", Qt::CaseInsensitive) == 0;
+            });
+        if (!shared || sources)
             break;
         for (Candidate& file : rest)
             file.components.removeFirst();
@@ -204,8 +207,8 @@ placeArchiveEntries(const QList<SourceEntry>& entries, const QString& fileName) 
                 leaveOut(file.entry, QStringLiteral("an unknown kind of file"));
         } else if (const std::optional<QString> folder = standardGameFolder(components[0]))
             placement.files.append({file.entry, *folder + u'/' + joined(components, 1)});
-        else if (components.size() >= 3 &&
-                 components[1].compare(u"Classes", Qt::CaseInsensitive) == 0 && extension == u"uc")
+        else if (extension == u"uc" &&
+                 components[components.size() - 2].compare(u"Classes", Qt::CaseInsensitive) == 0)
             leaveOut(file.entry, QStringLiteral("UnrealScript source"));
         else
             leaveOut(file.entry, QStringLiteral("in a folder the game does not use"));

@@ -89,6 +89,20 @@ QList<int> nestedInstallers(const QList<SourceEntry>& entries) {
     return installers;
 }
 
+QList<LeftOutEntry> leftOutBesideInstaller(const QList<SourceEntry>& entries, int installer) {
+    QList<LeftOutEntry> leftOut;
+    for (int i = 0; i < entries.size(); ++i) {
+        const InstallName name = vetInstallName(entries[i].name);
+        if (i == installer || entries[i].type == SourceEntryType::Directory ||
+            (name.isValid() && isJunkEntry(name.components)))
+            continue;
+        leftOut.append({entries[i].name,
+                        QStringLiteral("left out: the archive's installer is installed instead"),
+                        -1, false});
+    }
+    return leftOut;
+}
+
 std::variant<QString, InstallRefusal>
 copyEntryToFolder(InstallSource& source, int entry, const QString& folder, qint64 maximumBytes) {
     const SourceEntry& copied = source.entries().at(entry);
@@ -188,17 +202,7 @@ std::variant<OpenedInstallSource, InstallRefusal> openInstallSource(const QStrin
         QFile::remove(copy);
     else if (OpenedInstallSource* opened = std::get_if<OpenedInstallSource>(&result)) {
         opened->extractedInstaller = copy;
-        const QList<SourceEntry>& entries = archive->entries();
-        for (int i = 0; i < entries.size(); ++i) {
-            const InstallName name = vetInstallName(entries[i].name);
-            if (i == installer || entries[i].type == SourceEntryType::Directory ||
-                (name.isValid() && isJunkEntry(name.components)))
-                continue;
-            opened->leftOutOfArchive.append(
-                {entries[i].name,
-                 QStringLiteral("left out: the archive's installer is installed instead"), -1,
-                 false});
-        }
+        opened->leftOutOfArchive = leftOutBesideInstaller(archive->entries(), installer);
     }
     return result;
 }

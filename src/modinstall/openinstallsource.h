@@ -32,6 +32,10 @@ std::variant<OpenedInstallSource, InstallRefusal> openInstallSource(const QStrin
 // The regular, non-junk entries of an archive that are UMOD installers, by their extension.
 QList<int> nestedInstallers(const QList<SourceEntry>& entries);
 
+// The archive's entries beside the installer that is installed instead, as left out (entry -1;
+// folders and junk are not listed).
+QList<LeftOutEntry> leftOutBesideInstaller(const QList<SourceEntry>& entries, int installer);
+
 // Copies one entry of a source into a new file in the folder, created exclusively with mode
 // 0600 and named after the entry where its name allows, and gives the file's path. More than
 // maximumBytes refuses the copy; a failed copy leaves no file behind.
