@@ -208,8 +208,9 @@ ArchiveSource::open(const QString& path) {
                 QStringLiteral("%1 is not an archive Modgate can read (zip, 7z, rar, tar)")
                     .arg(fileName)};
         if (source->entries_.size() == maximumEntries)
-            return InstallRefusal{QStringLiteral("%1 holds more than %2 entries")
-                                      .arg(fileName, QLocale::c().toString(maximumEntries))};
+            return InstallRefusal{
+                QStringLiteral("%1 holds more than %2 entries")
+                    .arg(fileName, QLocale(QLocale::English).toString(maximumEntries))};
 
         SourceEntry entry;
         entry.name = *name;
