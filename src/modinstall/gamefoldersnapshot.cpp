@@ -69,23 +69,10 @@ public:
 
     // Follows one destination down the folders on disk, every case twin included.
     std::optional<QString> follow(const QStringList& components) {
-        QStringList frontier = {QString()};
-        for (qsizetype i = 0; i < components.size() && !frontier.isEmpty(); ++i) {
-            QStringList next;
-            const QString key = caseKey(components[i]);
-            for (const QString& folder : std::as_const(frontier)) {
-                if (std::optional<QString> failed = list(folder))
-                    return failed;
-                for (const QString& name : listings_[folder].value(key)) {
-                    const DiskEntry entry = stat(folder, name);
-                    found_[folder].insert(name, entry);
-                    if (i + 1 < components.size() && entry.kind == DiskEntry::Kind::Folder)
-                        next.append(joinedPath(folder, name));
-                }
-            }
-            frontier = std::move(next);
-        }
-        return std::nullopt;
+        std::variant<QStringList, QString> folders = foldersOf(components, components.size() - 1);
+        if (QString* failed = std::get_if<QString>(&folders))
+            return *failed;
+        return match(std::get<QStringList>(folders), components.last(), nullptr);
     }
 
     GameFolderSnapshot snapshot() const {
@@ -144,8 +131,49 @@ private:
         return entry;
     }
 
+    // The folders on disk that the first `count` components name, ignoring case: several where
+    // the disk holds case twins, none where the path leaves what exists.
+    std::variant<QStringList, QString> foldersOf(const QStringList& components, qsizetype count) {
+        if (count == 0)
+            return QStringList{QString()};
+        const QString raw = QStringList(components.first(count)).join(u'/');
+        if (const auto known = folders_.constFind(raw); known != folders_.cend())
+            return *known;
+        std::variant<QStringList, QString> parents = foldersOf(components, count - 1);
+        if (QString* failed = std::get_if<QString>(&parents))
+            return *failed;
+        QStringList folders;
+        if (std::optional<QString> failed =
+                match(std::get<QStringList>(parents), components[count - 1], &folders))
+            return *failed;
+        folders_.insert(raw, folders);
+        return folders;
+    }
+
+    // Looks the name up in each of the folders, recording what matches; with `folders`, also
+    // gives the matches that are folders.
+    std::optional<QString> match(const QStringList& parents, const QString& component,
+                                 QStringList* folders) {
+        const QString key = caseKey(component);
+        for (const QString& folder : parents) {
+            if (std::optional<QString> failed = list(folder))
+                return failed;
+            for (const QString& name : listings_[folder].value(key)) {
+                QHash<QString, DiskEntry>& found = found_[folder];
+                auto known = found.constFind(name);
+                if (known == found.cend())
+                    known = found.insert(name, stat(folder, name));
+                if (folders && known->kind == DiskEntry::Kind::Folder)
+                    folders->append(joinedPath(folder, name));
+            }
+        }
+        return std::nullopt;
+    }
+
     QString gameFolder_;
     QByteArray root_;
+    // The folders each folder path of the destinations leads to, by that path as they spell it.
+    QHash<QString, QStringList> folders_;
     // Every folder read: its names by case key; whether its real path is inside the game folder.
     QHash<QString, QHash<QString, QStringList>> listings_;
     QHash<QString, bool> inside_;

@@ -33,20 +33,31 @@ qsizetype utf8Length(QStringView text) {
     return bytes;
 }
 
+// Whether an ASCII word equals `upper` ignoring case.
+bool equalsUpper(QStringView word, const char* upper) {
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t u = word[i].unicode();
+        if (upper[i] == 0 ||
+            (u >= u'a' && u <= u'z' ? char16_t(u - 0x20) : u) != char16_t(upper[i]))
+            return false;
+    }
+    return upper[word.size()] == 0;
+}
+
 // Windows maps these names to devices whatever follows the first dot ("con.txt" too), and
 // ignores spaces before that dot.
 bool isDeviceName(QStringView component) {
-    QStringView stem =
-        component.left(component.indexOf(u'.') < 0 ? component.size() : component.indexOf(u'.'));
-    while (stem.endsWith(u' '))
-        stem.chop(1);
-    static const std::array<QStringView, 4> plain = {u"CON", u"NUL", u"AUX", u"PRN"};
-    for (const QStringView device : plain)
-        if (stem.compare(device, Qt::CaseInsensitive) == 0)
-            return true;
-    if (stem.size() == 4 && stem[3] >= u'1' && stem[3] <= u'9')
-        return stem.first(3).compare(u"COM", Qt::CaseInsensitive) == 0 ||
-               stem.first(3).compare(u"LPT", Qt::CaseInsensitive) == 0;
+    qsizetype stem = 0;
+    while (stem < component.size() && component[stem] != u'.')
+        ++stem;
+    while (stem > 0 && component[stem - 1] == u' ')
+        --stem;
+    const QStringView word = component.first(stem);
+    if (stem == 3)
+        return equalsUpper(word, "CON") || equalsUpper(word, "NUL") || equalsUpper(word, "AUX") ||
+               equalsUpper(word, "PRN");
+    if (stem == 4 && word[3] >= u'1' && word[3] <= u'9')
+        return equalsUpper(word.first(3), "COM") || equalsUpper(word.first(3), "LPT");
     return false;
 }
 
@@ -64,30 +75,36 @@ InstallName vetInstallName(QStringView name) {
     for (const QChar c : name)
         if (isControl(c))
             return refuse(QStringLiteral("holds a control character"));
-    if (utf8Length(name) > maximumNameBytes)
+    if (name.size() > maximumNameBytes / 3 && utf8Length(name) > maximumNameBytes)
         return refuse(QStringLiteral("has a name longer than 1024 bytes"));
     if (name.front() == u'/' || name.front() == u'\\')
         return refuse(QStringLiteral("is an absolute path"));
 
+    result.components.reserve(8);
     qsizetype from = 0;
     while (from <= name.size()) {
         qsizetype end = from;
-        while (end < name.size() && name[end] != u'/' && name[end] != u'\\')
+        bool colon = false;
+        while (end < name.size() && name[end] != u'/' && name[end] != u'\\') {
+            colon = colon || name[end] == u':';
             ++end;
+        }
         const QStringView component = name.sliced(from, end - from);
         from = end + 1;
-        if (component.isEmpty() || component == u".")
+        const bool dot = component.size() >= 1 && component[0] == u'.';
+        if (component.isEmpty() || (dot && component.size() == 1))
             continue;
-        if (component.contains(u':'))
+        if (colon)
             return refuse(QStringLiteral("names a drive or holds a \":\""));
-        if (component == u"..")
+        if (dot && component.size() == 2 && component[1] == u'.')
             return refuse(QStringLiteral("climbs out of its folder with \"..\""));
-        if (utf8Length(component) > maximumComponentBytes)
+        if (component.size() > maximumComponentBytes / 3 &&
+            utf8Length(component) > maximumComponentBytes)
             return refuse(QStringLiteral("has a part longer than 255 bytes"));
         if (isDeviceName(component))
             return refuse(
                 QStringLiteral("uses a Windows device name (%1)").arg(displayedName(component)));
-        if (component.endsWith(u'.') || component.endsWith(u' '))
+        if (component.back() == u'.' || component.back() == u' ')
             return refuse(QStringLiteral("has a part ending in a dot or a space"));
         result.components.append(component.toString());
     }
@@ -132,5 +149,14 @@ QString displayedName(QStringView name) {
 }
 
 QString caseKey(QStringView name) {
-    return name.toString().toCaseFolded();
+    // Names are nearly always ASCII: folded here without Unicode's tables, to the same result.
+    QString key(name.size(), Qt::Uninitialized);
+    QChar* out = key.data();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t u = name[i].unicode();
+        if (u >= 0x80)
+            return name.toString().toCaseFolded();
+        out[i] = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 0x20) : u);
+    }
+    return key;
 }

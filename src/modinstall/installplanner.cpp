@@ -64,6 +64,98 @@ private:
                     .arg(sourceFile_, displayedName(entries_[entry].name), why)};
     }
 
+    // A folder on the way to a destination, as it will be on disk.
+    struct Folder {
+        QString path;          // spelled as on disk or as it will be created; "" for the root
+        QString key;           // its case key
+        bool onDisk = true;    // whether it exists
+        QString deepestOnDisk; // the last folder of the path that exists
+    };
+
+    // One name below a folder: the disk's spelling where the disk has it ignoring case, else
+    // one spelling for every entry that uses it. Gives the refusal when the disk is in the way.
+    std::variant<std::optional<DiskEntry>, QString> resolve(const Folder& folder,
+                                                            const QString& component,
+                                                            const QString& key, bool last,
+                                                            int entry, QString& spelling) {
+        std::optional<DiskEntry> match;
+        if (folder.onDisk) {
+            const QList<DiskEntry> twins = disk_.lookUp(folder.path, component);
+            for (const DiskEntry& twin : twins)
+                if (twin.name == component)
+                    match = twin;
+            if (!match && twins.size() == 1)
+                match = twins.first();
+            else if (!match && twins.size() > 1)
+                return refuse(entry,
+                              QStringLiteral("cannot go to \"%1\": the game folder holds "
+                                             "both \"%2\" and \"%3\", which differ only "
+                                             "in letter case")
+                                  .arg(displayedName(joinedPath(folder.path, component)),
+                                       displayedName(joinedPath(folder.path, twins[0].name)),
+                                       displayedName(joinedPath(folder.path, twins[1].name))))
+                    .reason;
+        }
+        if (match) {
+            const DiskEntry::Kind wanted = last ? DiskEntry::Kind::File : DiskEntry::Kind::Folder;
+            if (match->kind != wanted)
+                return refuse(entry,
+                              QStringLiteral("needs %1 at \"%2\", and the game folder has "
+                                             "%3 there")
+                                  .arg(last ? QStringLiteral("a file") : QStringLiteral("a folder"),
+                                       displayedName(joinedPath(folder.path, match->name)),
+                                       kindOnDisk(match->kind)))
+                    .reason;
+            spelling = match->name;
+            return match;
+        }
+        const QString spellingKey = folder.path + QChar(0) + key;
+        auto known = newSpellings_.constFind(spellingKey);
+        if (known == newSpellings_.cend())
+            known = newSpellings_.insert(spellingKey,
+                                         folder.path.isEmpty()
+                                             ? standardGameFolder(component).value_or(component)
+                                             : component);
+        spelling = *known;
+        return std::optional<DiskEntry>();
+    }
+
+    // The folder that the first `count` components name, worked out once for every entry in
+    // it.
+    std::variant<Folder, QString> folderOf(const QStringList& components, qsizetype count,
+                                           int entry) {
+        if (count == 0)
+            return Folder{};
+        const QString raw = QStringList(components.first(count)).join(u'/');
+        if (const auto known = folders_.constFind(raw); known != folders_.cend())
+            return *known;
+        std::variant<Folder, QString> parentOrRefusal = folderOf(components, count - 1, entry);
+        if (QString* refused = std::get_if<QString>(&parentOrRefusal))
+            return *refused;
+        const Folder& parent = std::get<Folder>(parentOrRefusal);
+        const QString& component = components[count - 1];
+        const QString key = caseKey(component);
+        QString spelling;
+        std::variant<std::optional<DiskEntry>, QString> resolved =
+            resolve(parent, component, key, false, entry, spelling);
+        if (QString* refused = std::get_if<QString>(&resolved))
+            return *refused;
+        Folder folder;
+        folder.path = joinedPath(parent.path, spelling);
+        folder.key = parent.key.isEmpty() ? key : parent.key + u'/' + key;
+        folder.onDisk = std::get<std::optional<DiskEntry>>(resolved).has_value();
+        folder.deepestOnDisk = folder.onDisk ? folder.path : parent.deepestOnDisk;
+        if (folder.onDisk && !disk_.hasFolder(folder.path))
+            return refuse(entry, QStringLiteral("goes into \"%1\", which could not be read")
+                                     .arg(displayedName(folder.path)))
+                .reason;
+        if (!folder.onDisk && !folderKeys_.contains(folder.key))
+            plan_.newFolders.append(folder.path);
+        folderKeys_.insert(folder.key);
+        folders_.insert(raw, folder);
+        return folder;
+    }
+
     std::optional<QString> place(int entry, const QString& destination) {
         if (entry < 0 || entry >= entries_.size())
             return QStringLiteral("%1: the plan names an entry it does not hold").arg(sourceFile_);
@@ -80,97 +172,47 @@ private:
                                            .arg(displayedName(destination), name.fault))
                 .reason;
 
-        QString resolved;      // the destination so far, spelled as it will be on disk
-        QString deepestOnDisk; // the last folder of it that exists
-        bool onDisk = true;    // whether `resolved` exists on disk
-        PlannedFile planned{entry, QString(), source.declaredSize, PlannedFile::Action::New};
         const QStringList& components = name.components;
-        for (qsizetype i = 0; i < components.size(); ++i) {
-            const QString& component = components[i];
-            const bool last = i + 1 == components.size();
-            std::optional<DiskEntry> match;
-            if (onDisk) {
-                const QList<DiskEntry> twins = disk_.lookUp(resolved, component);
-                for (const DiskEntry& twin : twins)
-                    if (twin.name == component)
-                        match = twin;
-                if (!match && twins.size() == 1)
-                    match = twins.first();
-                else if (!match && twins.size() > 1)
-                    return refuse(entry,
-                                  QStringLiteral("cannot go to \"%1\": the game folder "
-                                                 "holds both \"%2\" and \"%3\", which "
-                                                 "differ only in letter case")
-                                      .arg(displayedName(joinedPath(resolved, component)),
-                                           displayedName(joinedPath(resolved, twins[0].name)),
-                                           displayedName(joinedPath(resolved, twins[1].name))))
-                        .reason;
-            }
-            if (match) {
-                const QString path = joinedPath(resolved, match->name);
-                const DiskEntry::Kind wanted =
-                    last ? DiskEntry::Kind::File : DiskEntry::Kind::Folder;
-                if (match->kind != wanted)
-                    return refuse(entry, QStringLiteral("needs %1 at \"%2\", and the game folder "
-                                                        "has %3 there")
-                                             .arg(last ? QStringLiteral("a file")
-                                                       : QStringLiteral("a folder"),
-                                                  displayedName(path), kindOnDisk(match->kind)))
-                        .reason;
-                if (last) {
-                    planned.action = source.declaredSize >= 0 && source.declaredSize != match->size
-                                         ? PlannedFile::Action::Replace
-                                         : PlannedFile::Action::Compare;
-                } else if (!disk_.hasFolder(path))
-                    return refuse(entry, QStringLiteral("goes into \"%1\", which could not be read")
-                                             .arg(displayedName(path)))
-                        .reason;
-                else
-                    deepestOnDisk = path;
-                resolved = path;
-                continue;
-            }
-            // A new name: one spelling per folder for every entry that uses it.
-            onDisk = false;
-            const QString key = resolved + QChar(0) + caseKey(component);
-            auto spelling = newSpellings_.find(key);
-            if (spelling == newSpellings_.end())
-                spelling = newSpellings_.insert(
-                    key, i == 0 ? standardGameFolder(component).value_or(component) : component);
-            resolved = joinedPath(resolved, *spelling);
-            if (!last && !newFolderKeys_.contains(resolved)) {
-                newFolderKeys_.insert(resolved);
-                plan_.newFolders.append(resolved);
-            }
-        }
-        if (!disk_.isInsideGameFolder(deepestOnDisk))
+        std::variant<Folder, QString> folderOrRefusal =
+            folderOf(components, components.size() - 1, entry);
+        if (QString* refused = std::get_if<QString>(&folderOrRefusal))
+            return *refused;
+        const Folder& folder = std::get<Folder>(folderOrRefusal);
+        if (!disk_.isInsideGameFolder(folder.deepestOnDisk))
             return refuse(entry, QStringLiteral("would be written through \"%1\", which leads "
                                                 "out of the game folder")
-                                     .arg(displayedName(deepestOnDisk)))
+                                     .arg(displayedName(folder.deepestOnDisk)))
                 .reason;
 
-        const QString fileKey = caseKey(resolved);
+        const QString& file = components.last();
+        const QString key = caseKey(file);
+        QString spelling;
+        std::variant<std::optional<DiskEntry>, QString> resolved =
+            resolve(folder, file, key, true, entry, spelling);
+        if (QString* refused = std::get_if<QString>(&resolved))
+            return *refused;
+        PlannedFile planned{entry, joinedPath(folder.path, spelling), source.declaredSize,
+                            PlannedFile::Action::New};
+        if (const std::optional<DiskEntry>& existing = std::get<std::optional<DiskEntry>>(resolved))
+            planned.action = source.declaredSize >= 0 && source.declaredSize != existing->size
+                                 ? PlannedFile::Action::Replace
+                                 : PlannedFile::Action::Compare;
+
+        const QString fileKey = folder.key.isEmpty() ? key : folder.key + u'/' + key;
         const auto twin = fileKeys_.constFind(fileKey);
         if (twin != fileKeys_.cend())
             return QStringLiteral("%1: entries \"%2\" and \"%3\" would be the same file \"%4\"")
                 .arg(sourceFile_, displayedName(entries_[*twin].name), displayedName(source.name),
-                     displayedName(resolved));
+                     displayedName(planned.destination));
         fileKeys_.insert(fileKey, entry);
-        for (qsizetype slash = resolved.indexOf(u'/'); slash >= 0;
-             slash = resolved.indexOf(u'/', slash + 1))
-            folderKeys_.insert(caseKey(QStringView(resolved).first(slash)));
 
-        if (components.size() == 2 &&
-            components[1].compare(u"UT2K4Mod.ini", Qt::CaseInsensitive) == 0 &&
-            !standardGameFolder(components[0])) {
-            const QString folder = resolved.first(resolved.indexOf(u'/'));
+        if (components.size() == 2 && key == u"ut2k4mod.ini" && !standardGameFolder(folder.path)) {
             if (!firstModFolder_)
-                firstModFolder_ = folder;
-            if (!preferredModFolder_ && caseKey(folder) == caseKey(placement_.name))
-                preferredModFolder_ = folder;
+                firstModFolder_ = folder.path;
+            if (!preferredModFolder_ && folder.key == caseKey(placement_.name))
+                preferredModFolder_ = folder.path;
         }
 
-        planned.destination = resolved;
         plan_.totalBytes += qMax<qint64>(0, source.declaredSize);
         plan_.files.append(planned);
         return std::nullopt;
@@ -183,7 +225,8 @@ private:
     InstallPlan plan_;
     // The spelling chosen for each new name, by its folder and its case key.
     QHash<QString, QString> newSpellings_;
-    QSet<QString> newFolderKeys_;
+    // Every folder a destination names, by its path as the download spells it.
+    QHash<QString, Folder> folders_;
     // Every file's path by case key, with its entry; every folder's.
     QHash<QString, int> fileKeys_;
     QSet<QString> folderKeys_;
