@@ -31,10 +31,15 @@ bool GameFolderSnapshot::isInsideGameFolder(const QString& folder) const {
 }
 
 QList<DiskEntry> GameFolderSnapshot::lookUp(const QString& folder, const QString& name) const {
+    return lookUpCaseKey(folder, caseKey(name));
+}
+
+QList<DiskEntry> GameFolderSnapshot::lookUpCaseKey(const QString& folder,
+                                                   const QString& key) const {
     const auto found = folders_.constFind(folder);
     if (found == folders_.cend())
         return {};
-    return found->byCaseKey.value(caseKey(name));
+    return found->byCaseKey.value(key);
 }
 
 namespace {

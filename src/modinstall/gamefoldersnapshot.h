@@ -32,6 +32,8 @@ public:
     bool isInsideGameFolder(const QString& folder) const;
     // The folder's entries whose names equal `name` ignoring case (case twins give several).
     QList<DiskEntry> lookUp(const QString& folder, const QString& name) const;
+    // The same, for a name whose caseKey() is already worked out.
+    QList<DiskEntry> lookUpCaseKey(const QString& folder, const QString& key) const;
 
 private:
     struct Folder {

@@ -42,10 +42,6 @@ public:
         for (const auto& [entry, destination] : placement_.files)
             if (std::optional<QString> refused = place(entry, destination))
                 return InstallRefusal{*refused};
-        for (const PlannedFile& file : std::as_const(plan_.files))
-            if (folderKeys_.contains(caseKey(file.destination)))
-                return refuse(file.entry, QStringLiteral("would be both a file and a folder in "
-                                                         "the game folder"));
         for (LeftOutEntry left : placement_.leftOut) {
             // Only what can be read is kept with the record.
             if (left.keepWithRecord && (left.entry < 0 || left.entry >= entries_.size() ||
@@ -64,6 +60,11 @@ private:
                     .arg(sourceFile_, displayedName(entries_[entry].name), why)};
     }
 
+    QString bothFileAndFolder(int entry) const {
+        return refuse(entry, QStringLiteral("would be both a file and a folder in the game folder"))
+            .reason;
+    }
+
     // A folder on the way to a destination, as it will be on disk.
     struct Folder {
         QString path;          // spelled as on disk or as it will be created; "" for the root
@@ -80,7 +81,7 @@ private:
                                                             int entry, QString& spelling) {
         std::optional<DiskEntry> match;
         if (folder.onDisk) {
-            const QList<DiskEntry> twins = disk_.lookUp(folder.path, component);
+            const QList<DiskEntry> twins = disk_.lookUpCaseKey(folder.path, key);
             for (const DiskEntry& twin : twins)
                 if (twin.name == component)
                     match = twin;
@@ -108,6 +109,11 @@ private:
                     .reason;
             spelling = match->name;
             return match;
+        }
+        // Files spelled two ways are refused as the same file; folders are shared.
+        if (last) {
+            spelling = component;
+            return std::optional<DiskEntry>();
         }
         const QString spellingKey = folder.path + QChar(0) + key;
         auto known = newSpellings_.constFind(spellingKey);
@@ -149,6 +155,8 @@ private:
             return refuse(entry, QStringLiteral("goes into \"%1\", which could not be read")
                                      .arg(displayedName(folder.path)))
                 .reason;
+        if (const auto file = fileKeys_.constFind(folder.key); file != fileKeys_.cend())
+            return bothFileAndFolder(*file);
         if (!folder.onDisk && !folderKeys_.contains(folder.key))
             plan_.newFolders.append(folder.path);
         folderKeys_.insert(folder.key);
@@ -199,6 +207,8 @@ private:
                                  : PlannedFile::Action::Compare;
 
         const QString fileKey = folder.key.isEmpty() ? key : folder.key + u'/' + key;
+        if (folderKeys_.contains(fileKey))
+            return bothFileAndFolder(entry);
         const auto twin = fileKeys_.constFind(fileKey);
         if (twin != fileKeys_.cend())
             return QStringLiteral("%1: entries \"%2\" and \"%3\" would be the same file \"%4\"")
