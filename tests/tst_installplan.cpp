@@ -244,9 +244,11 @@ private slots:
             << QStringList{"MyMod/Maps/a.ut2", "MyMod/ut2k4mod.ini"}
             << QStringList{"Download/readme.txt: a readme (kept)"} << "MyMod";
         QTest::newRow("a mod folder inside a mod folder belongs to it")
-            << QStringList{"f:B/A/UT2K4Mod.ini", "f:B/A/Inner/UT2K4Mod.ini", "f:B/A/Inner/x.u"}
-            << QStringList{"A/Inner/UT2K4Mod.ini", "A/Inner/x.u", "A/UT2K4Mod.ini"} << QStringList{}
-            << "A";
+            << QStringList{"f:B/A/UT2K4Mod.ini", "f:B/A/Inner/UT2K4Mod.ini", "f:B/A/Inner/x.u",
+                           "f:B/A/System/UT2K4Mod.ini"}
+            << QStringList{"A/Inner/UT2K4Mod.ini", "A/Inner/x.u", "A/System/UT2K4Mod.ini",
+                           "A/UT2K4Mod.ini"}
+            << QStringList{} << "A";
         QTest::newRow("two mod folders: the first names the install")
             << QStringList{"f:Zeta/UT2K4Mod.ini", "f:Alpha/UT2K4Mod.ini"}
             << QStringList{"Alpha/UT2K4Mod.ini", "Zeta/UT2K4Mod.ini"} << QStringList{} << "Zeta";

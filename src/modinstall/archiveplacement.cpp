@@ -119,7 +119,7 @@ placeArchiveEntries(const QList<SourceEntry>& entries, const QString& fileName) 
     }
 
     // Mod folders, keyed by their path ignoring case; one inside another is part of the outer.
-    QHash<QString, QString> modFolders;
+    QHash<QString, QString> candidates;
     for (const Candidate& file : std::as_const(files)) {
         if (file.components.last().compare(u"UT2K4Mod.ini", Qt::CaseInsensitive) != 0)
             continue;
@@ -128,14 +128,23 @@ placeArchiveEntries(const QList<SourceEntry>& entries, const QString& fileName) 
                 QStringLiteral("%1 holds UT2K4Mod.ini outside any folder, so the mod folder's "
                                "name is unknown")
                     .arg(fileName)};
-        const QString& folder = file.components[file.components.size() - 2];
-        if (standardGameFolder(folder))
+        candidates.insert(caseKey(joined(file.components.first(file.components.size() - 1), 0)),
+                          file.components[file.components.size() - 2]);
+    }
+    QHash<QString, QString> modFolders;
+    for (auto candidate = candidates.cbegin(); candidate != candidates.cend(); ++candidate) {
+        bool inner = false;
+        for (qsizetype slash = candidate.key().indexOf(u'/'); slash >= 0 && !inner;
+             slash = candidate.key().indexOf(u'/', slash + 1))
+            inner = candidates.contains(candidate.key().first(slash));
+        if (inner)
+            continue;
+        if (standardGameFolder(candidate.value()))
             return InstallRefusal{
                 QStringLiteral("%1: the mod folder \"%2\" has the name of one of the game's own "
                                "folders")
-                    .arg(fileName, displayedName(folder))};
-        modFolders.insert(caseKey(joined(file.components.first(file.components.size() - 1), 0)),
-                          folder);
+                    .arg(fileName, displayedName(candidate.value()))};
+        modFolders.insert(candidate.key(), candidate.value());
     }
 
     std::optional<QString> firstModFolder;
