@@ -1,0 +1,624 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Archives made here with libarchive's writer, well-formed and hostile, read as downloads.
+#include "modinstall/archivekind.h"
+#include "modinstall/archiveplacement.h"
+#include "modinstall/archivesource.h"
+#include "modinstall/installplanner.h"
+#include "modinstall/openinstallsource.h"
+#include "modinstall/umodsourcefactory.h"
+
+#include "testmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+
+namespace {
+
+struct Member {
+    Member(QByteArray name, QByteArray data = {}, unsigned type = AE_IFREG, QByteArray link = {})
+        : name(std::move(name)), data(std::move(data)), type(type), link(std::move(link)) {}
+    QByteArray name;
+    QByteArray data;
+    unsigned type = AE_IFREG; // AE_IFDIR, AE_IFLNK, AE_IFCHR, AE_IFIFO
+    QByteArray link;          // a symbolic link's target, or the entry a hard link repeats
+};
+
+struct WriterFree {
+    void operator()(archive* writer) const { archive_write_free(writer); }
+};
+
+la_ssize_t appendTo(archive*, void* client, const void* buffer, size_t length) {
+    static_cast<QByteArray*>(client)->append(static_cast<const char*>(buffer), qsizetype(length));
+    return la_ssize_t(length);
+}
+
+// The archive's bytes, or nothing when libarchive refused to write it.
+QByteArray archiveBytes(const QList<Member>& members, const char* format,
+                        const char* filter = nullptr, const char* options = nullptr,
+                        const char* passphrase = nullptr) {
+    std::unique_ptr<archive, WriterFree> writer(archive_write_new());
+    archive* w = writer.get();
+    QByteArray out;
+    if (archive_write_set_format_by_name(w, format) != ARCHIVE_OK ||
+        (filter && archive_write_add_filter_by_name(w, filter) != ARCHIVE_OK) ||
+        (options && archive_write_set_options(w, options) != ARCHIVE_OK) ||
+        (passphrase && archive_write_set_passphrase(w, passphrase) != ARCHIVE_OK) ||
+        archive_write_set_bytes_in_last_block(w, 1) != ARCHIVE_OK ||
+        archive_write_open(w, &out, nullptr, appendTo, nullptr) != ARCHIVE_OK) {
+        qWarning("%s", archive_error_string(w));
+        return {};
+    }
+    for (const Member& member : members) {
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
+                                                                            &archive_entry_free);
+        archive_entry* e = entry.get();
+        archive_entry_set_pathname(e, member.name.constData());
+        archive_entry_set_filetype(e, member.type);
+        archive_entry_set_perm(e, 0644);
+        if (member.type == AE_IFLNK)
+            archive_entry_set_symlink(e, member.link.constData());
+        else if (member.type == AE_IFREG && !member.link.isEmpty())
+            archive_entry_set_hardlink(e, member.link.constData());
+        archive_entry_set_size(e, member.type == AE_IFREG ? member.data.size() : 0);
+        if (archive_write_header(w, e) < ARCHIVE_WARN ||
+            (!member.data.isEmpty() &&
+             archive_write_data(w, member.data.constData(), size_t(member.data.size())) < 0)) {
+            qWarning("%s", archive_error_string(w));
+            return {};
+        }
+    }
+    if (archive_write_close(w) != ARCHIVE_OK)
+        return {};
+    return out;
+}
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(size);
+    for (char& byte : bytes)
+        byte = char(generator.bounded(32)); // compressible, as packages are
+    return bytes;
+}
+
+const QList<Member> somePackages = {{"Maps/", {}, AE_IFDIR},
+                                    {"Maps/DM-Test.ut2", randomBytes(300 * 1024)},
+                                    {"System/Test.u", "package"},
+                                    {"Help/Empty.txt", {}}};
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+struct ReadBack {
+    std::optional<QString> failure;
+    QMap<int, QByteArray> data;
+    QList<int> order;
+    qsizetype largestChunk = 0;
+};
+
+ReadBack readBack(InstallSource& source, const QSet<int>& wanted) {
+    ReadBack back;
+    EntryDataSink sink;
+    sink.begin = [&](int entry) {
+        back.order.append(entry);
+        return true;
+    };
+    sink.data = [&](int entry, QByteArrayView chunk) {
+        back.data[entry].append(chunk);
+        back.largestChunk = qMax(back.largestChunk, chunk.size());
+        return true;
+    };
+    back.failure = source.read(wanted, sink);
+    return back;
+}
+
+QSet<int> filesOf(const InstallSource& source) {
+    QSet<int> files;
+    for (int i = 0; i < source.entries().size(); ++i)
+        if (source.entries()[i].type == SourceEntryType::File)
+            files.insert(i);
+    return files;
+}
+
+// Patches a little-endian 32-bit size at `offset` after every occurrence of a zip signature.
+void patchSizes(QByteArray& zip, QByteArrayView signature, int offset, quint32 size) {
+    for (qsizetype at = zip.indexOf(signature); at >= 0; at = zip.indexOf(signature, at + 4))
+        for (int i = 0; i < 4; ++i)
+            zip[at + offset + i] = char((size >> (8 * i)) & 0xff);
+}
+
+} // namespace
+
+class ArchiveSourceTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder_;
+
+    // Writes the archive and opens it, or gives the refusal.
+    std::variant<std::unique_ptr<ArchiveSource>, InstallRefusal> open(const QString& name,
+                                                                      const QByteArray& bytes) {
+        return ArchiveSource::open(writeFile(folder_.filePath(name), bytes));
+    }
+
+    QString refusalOf(const QString& name, const QByteArray& bytes) {
+        auto opened = open(name, bytes);
+        const InstallRefusal* refused = std::get_if<InstallRefusal>(&opened);
+        return refused ? refused->reason : QString();
+    }
+
+private slots:
+    void formats_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("filter");
+        QTest::addColumn<QByteArray>("options");
+        QTest::newRow("zip, deflate")
+            << QByteArray("zip") << QByteArray() << QByteArray("zip:compression=deflate");
+        QTest::newRow("zip, stored")
+            << QByteArray("zip") << QByteArray() << QByteArray("zip:compression=store");
+        QTest::newRow("7z") << QByteArray("7zip") << QByteArray() << QByteArray();
+        QTest::newRow("tar.gz") << QByteArray("pax") << QByteArray("gzip") << QByteArray();
+        QTest::newRow("tar.zst") << QByteArray("pax") << QByteArray("zstd") << QByteArray();
+        QTest::newRow("tar.xz") << QByteArray("pax") << QByteArray("xz") << QByteArray();
+        QTest::newRow("tar.bz2") << QByteArray("ustar") << QByteArray("bzip2") << QByteArray();
+    }
+    void formats() {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, filter);
+        QFETCH(QByteArray, options);
+        const QByteArray bytes = archiveBytes(somePackages, format.constData(),
+                                              filter.isEmpty() ? nullptr : filter.constData(),
+                                              options.isEmpty() ? nullptr : options.constData());
+        QVERIFY(!bytes.isEmpty());
+        const QString name = QString("Pack ") + QTest::currentDataTag();
+        auto opened = open(name, bytes);
+        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&opened))
+            QFAIL(qPrintable(refused->reason));
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        QCOMPARE(source.fileName(), name);
+        // Listed as the file has them (7z keeps folders last), with their types and sizes.
+        QMap<QString, int> byName;
+        QCOMPARE(source.entries().size(), somePackages.size());
+        for (int i = 0; i < source.entries().size(); ++i)
+            byName.insert(source.entries()[i].name, i);
+        for (const Member& member : somePackages) {
+            const QString name = QString::fromUtf8(member.name);
+            QVERIFY2(byName.contains(name), qPrintable(name));
+            const SourceEntry& entry = source.entries()[byName[name]];
+            QVERIFY(!entry.encrypted);
+            QCOMPARE(entry.type,
+                     member.type == AE_IFDIR ? SourceEntryType::Directory : SourceEntryType::File);
+            if (member.type == AE_IFREG)
+                QCOMPARE(entry.declaredSize, member.data.size());
+        }
+
+        // Read in the file's order, in bounded chunks.
+        const ReadBack all = readBack(source, filesOf(source));
+        QVERIFY2(!all.failure, qPrintable(all.failure.value_or(QString())));
+        QCOMPARE(all.order.size(), 3);
+        QVERIFY(std::is_sorted(all.order.cbegin(), all.order.cend()));
+        for (const Member& member : somePackages)
+            if (member.type == AE_IFREG)
+                QCOMPARE(all.data.value(byName[QString::fromUtf8(member.name)]), member.data);
+        QVERIFY(all.largestChunk <= ArchiveSource::chunkBytes);
+
+        // Read again, one entry only: the source can be read more than once.
+        const int test = byName["System/Test.u"];
+        const ReadBack one = readBack(source, {test});
+        QVERIFY(!one.failure);
+        QCOMPARE(one.order, QList<int>{test});
+        QCOMPARE(one.data.value(test), "package");
+    }
+
+    void names_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<QByteArray>("stored"); // the name's bytes in the archive
+        QTest::addColumn<QString>("listed");    // empty when the archive is refused
+        QTest::newRow("zip, CP437 without the UTF-8 flag")
+            << QByteArray("zip") << QByteArray("zip:hdrcharset=CP437")
+            << QByteArray("Textures/Caf\x82 \x9c.utx") << QString("Textures/Café £.utx");
+        QTest::newRow("zip, UTF-8 flag")
+            << QByteArray("zip") << QByteArray() << QByteArray("Textures/Café.utx")
+            << QString("Textures/Café.utx");
+        QTest::newRow("tar, UTF-8")
+            << QByteArray("ustar") << QByteArray() << QByteArray("Textures/Café.utx")
+            << QString("Textures/Café.utx");
+        QTest::newRow("tar, not UTF-8") << QByteArray("ustar") << QByteArray()
+                                        << QByteArray("Textures/Caf\xe9.utx") << QString();
+    }
+    void names() {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, options);
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, listed);
+        // Names are handed to the writer in UTF-8 (the tests' locale) or as raw bytes.
+        const QByteArray given = listed.isEmpty() ? stored : listed.toUtf8();
+        const QByteArray bytes = archiveBytes({{given, "x"}}, format.constData(), nullptr,
+                                              options.isEmpty() ? nullptr : options.constData());
+        QVERIFY(bytes.contains(stored));
+        if (format == "zip") // general purpose flag bit 11: the name is UTF-8
+            QCOMPARE((quint8(bytes[7]) & 0x08) != 0, stored == given);
+        auto opened = open("Names", bytes);
+        if (listed.isEmpty()) {
+            QVERIFY(std::holds_alternative<InstallRefusal>(opened));
+            QVERIFY2(std::get<InstallRefusal>(opened).reason.contains("does not decode cleanly"),
+                     qPrintable(std::get<InstallRefusal>(opened).reason));
+            return;
+        }
+        QVERIFY(std::holds_alternative<std::unique_ptr<ArchiveSource>>(opened));
+        QCOMPARE(std::get<std::unique_ptr<ArchiveSource>>(opened)->entries()[0].name, listed);
+    }
+
+    // Names the rules refuse, in the archive or once placed.
+    void hostileNames_data() {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArrayList>("names");
+        QTest::addColumn<QString>("reason");
+        for (const char* format : {"zip", "pax"}) {
+            QTest::addRow("%s, dot-dot", format)
+                << QByteArray(format) << QByteArrayList{"Maps/x.ut2", "../../evil.u"}
+                << "entry \"../../evil.u\" climbs out of its folder";
+            QTest::addRow("%s, absolute", format)
+                << QByteArray(format) << QByteArrayList{"/etc/cron.d/evil"}
+                << "is an absolute path";
+            QTest::addRow("%s, drive", format)
+                << QByteArray(format) << QByteArrayList{"C:\\evil.u"} << "names a drive";
+            QTest::addRow("%s, case twins", format)
+                << QByteArray(format) << QByteArrayList{"Maps/a.ut2", "MAPS/A.UT2"}
+                << "would be the same file";
+        }
+    }
+    void hostileNames() {
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArrayList, names);
+        QFETCH(QString, reason);
+        QList<Member> members;
+        for (const QByteArray& name : names)
+            members.append({name, "data"});
+        auto opened = open("Evil", archiveBytes(members, format.constData()));
+        QVERIFY(std::holds_alternative<std::unique_ptr<ArchiveSource>>(opened));
+        const QList<SourceEntry> entries =
+            std::get<std::unique_ptr<ArchiveSource>>(opened)->entries();
+        std::variant<InstallPlacement, InstallRefusal> placement =
+            placeArchiveEntries(entries, "Evil");
+        GameFolderSnapshot disk;
+        disk.addFolder({}, {});
+        const std::variant<InstallPlan, InstallRefusal> plan =
+            std::holds_alternative<InstallPlacement>(placement)
+                ? planInstall(std::get<InstallPlacement>(placement), entries, "Evil", disk)
+                : std::get<InstallRefusal>(placement);
+        QVERIFY(std::holds_alternative<InstallRefusal>(plan));
+        const QString refusal = std::get<InstallRefusal>(plan).reason;
+        QVERIFY2(refusal.startsWith("Evil: ") && refusal.contains(reason), qPrintable(refusal));
+    }
+
+    // A link, then a file "through" it: the link is left out and the file goes into a real
+    // folder of the game; where the game folder has a link there, the install is refused.
+    void fileThroughALink() {
+        auto opened =
+            open("Link.tar",
+                 archiveBytes({{"Maps", {}, AE_IFLNK, "/tmp"}, {"Maps/evil.ut2", "evil"}}, "pax"));
+        QVERIFY(std::holds_alternative<std::unique_ptr<ArchiveSource>>(opened));
+        const QList<SourceEntry> entries =
+            std::get<std::unique_ptr<ArchiveSource>>(opened)->entries();
+        QCOMPARE(entries[0].type, SourceEntryType::Symlink);
+        const auto placement = placeArchiveEntries(entries, "Link.tar");
+        QVERIFY(std::holds_alternative<InstallPlacement>(placement));
+        const InstallPlacement& placed = std::get<InstallPlacement>(placement);
+        QCOMPARE(placed.leftOut.size(), 1);
+        QCOMPARE(placed.leftOut[0].reason, "a symbolic link");
+
+        QTemporaryDir game;
+        auto plan = [&] {
+            auto disk = readGameFolderSnapshot(game.path(), {"Maps/evil.ut2"});
+            return planInstall(placed, entries, "Link.tar", std::get<GameFolderSnapshot>(disk));
+        };
+        const auto fresh = plan();
+        QVERIFY(std::holds_alternative<InstallPlan>(fresh));
+        QCOMPARE(std::get<InstallPlan>(fresh).newFolders, QStringList{"Maps"});
+        QCOMPARE(std::get<InstallPlan>(fresh).files[0].destination, "Maps/evil.ut2");
+
+        QVERIFY(QFile::link(folder_.path(), game.filePath("maps")));
+        const auto linked = plan();
+        QVERIFY(std::holds_alternative<InstallRefusal>(linked));
+        QVERIFY(std::get<InstallRefusal>(linked).reason.contains("symbolic link"));
+    }
+
+    void linksAndDevices() {
+        auto opened = open("Special.tar", archiveBytes({{"Maps/a.ut2", "a"},
+                                                        {"Maps/b.ut2", {}, AE_IFREG, "Maps/a.ut2"},
+                                                        {"Maps/tty", {}, AE_IFCHR},
+                                                        {"Maps/pipe", {}, AE_IFIFO}},
+                                                       "pax"));
+        QVERIFY(std::holds_alternative<std::unique_ptr<ArchiveSource>>(opened));
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        QList<SourceEntryType> types;
+        for (const SourceEntry& entry : source.entries())
+            types.append(entry.type);
+        QCOMPARE(types, (QList<SourceEntryType>{SourceEntryType::File, SourceEntryType::HardLink,
+                                                SourceEntryType::Other, SourceEntryType::Other}));
+        // Only regular files are ever read.
+        QCOMPARE(readBack(source, {1}).failure.value_or(QString()),
+                 "Special.tar: entry \"Maps/b.ut2\" is not a regular file");
+    }
+
+    void tooManyEntries() {
+        QList<Member> members;
+        for (int i = 0; i < 100000; ++i)
+            members.append({"Maps/" + QByteArray::number(i) + ".ut2", {}});
+        const QByteArray bytes = archiveBytes(members, "zip", nullptr, "zip:compression=store");
+        QCOMPARE(refusalOf("Many.zip", bytes), "Many.zip holds more than 65,536 entries");
+    }
+
+    void encrypted() {
+        const QByteArray bytes = archiveBytes({{"Maps/x.ut2", "secret"}}, "zip", nullptr,
+                                              "zip:encryption=zipcrypt", "password");
+        QVERIFY(!bytes.isEmpty());
+        QCOMPARE(refusalOf("Secret.zip", bytes), "Secret.zip: entry \"Maps/x.ut2\" is encrypted");
+    }
+
+    void truncated() {
+        const QByteArray bytes = archiveBytes(somePackages, "pax", "gzip");
+        auto opened = open("Cut.tar.gz", bytes.first(bytes.size() / 2));
+        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&opened)) {
+            QVERIFY2(refused->reason.startsWith("Cut.tar.gz is damaged: "),
+                     qPrintable(refused->reason));
+            return;
+        }
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        const ReadBack back = readBack(source, filesOf(source));
+        QVERIFY(back.failure);
+    }
+
+    void damagedData_data() {
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<int>("change"); // 0: a flipped byte; else added to the declared size
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("CRC, stored")
+            << QByteArray("zip:compression=store") << 0 << "could not be read";
+        QTest::newRow("CRC, deflate")
+            << QByteArray("zip:compression=deflate") << 0 << "could not be read";
+        QTest::newRow("size too small")
+            << QByteArray("zip:compression=deflate") << -1000 << "could not be read";
+        QTest::newRow("size too large")
+            << QByteArray("zip:compression=deflate") << 1000 << "could not be read";
+    }
+    void damagedData() {
+        QFETCH(QByteArray, options);
+        QFETCH(int, change);
+        QFETCH(QString, failure);
+        const QByteArray data = randomBytes(100 * 1024);
+        QByteArray bytes =
+            archiveBytes({{"Maps/x.ut2", data}}, "zip", nullptr, options.constData());
+        if (change == 0) {
+            bytes[bytes.indexOf("Maps/x.ut2") + 10 + 500] ^= 0x01; // into the data
+        } else {
+            const quint32 size = quint32(data.size() + change);
+            patchSizes(bytes, QByteArrayView("PK\x03\x04", 4), 22, size); // local header
+            patchSizes(bytes, QByteArrayView("PK\x01\x02", 4), 24, size); // central directory
+            patchSizes(bytes, QByteArrayView("PK\x07\x08", 4), 12, size); // data descriptor
+        }
+        auto opened = open("Damaged.zip", bytes);
+        QVERIFY(std::holds_alternative<std::unique_ptr<ArchiveSource>>(opened));
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        const ReadBack back = readBack(source, {0});
+        QVERIFY2(back.failure && back.failure->contains(failure),
+                 qPrintable(back.failure.value_or("read whole")));
+    }
+
+    void notArchives_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("text") << "Text.zip" << QByteArray("just some text\n")
+                              << "Text.zip is not an archive Modgate can read";
+        QTest::newRow("empty") << "Empty.zip" << QByteArray()
+                               << "Empty.zip is not an archive Modgate can read";
+        QTest::newRow("gzip of text")
+            << "Map.ut2.gz" << archiveBytes({{"x", "text"}}, "raw", "gzip")
+            << "Map.ut2.gz is not an archive Modgate can read";
+        QTest::newRow("ace") << "Old.ace" << QByteArray("x")
+                             << "Old.ace: ACE archives are not supported";
+        QTest::newRow("volume") << "Big.part1.rar" << QByteArray("Rar!\x1a\x07\x00", 7)
+                                << "Big.part1.rar is one part of a multi-volume archive: "
+                                   "multi-volume archives are not supported";
+    }
+    void notArchives() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QVERIFY2(refusalOf(name, bytes).startsWith(reason), qPrintable(refusalOf(name, bytes)));
+    }
+
+    void notAFile() {
+        auto opened = ArchiveSource::open(folder_.path());
+        QVERIFY(std::holds_alternative<InstallRefusal>(opened));
+        QVERIFY(std::get<InstallRefusal>(opened).reason.endsWith("is not a file"));
+    }
+
+    void archiveKinds_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<bool>("refused");
+        const QByteArray rar4("Rar!\x1a\x07\x00", 7), rar5("Rar!\x1a\x07\x01\x00", 8);
+        const QByteArray end("PK\x05\x06", 4);
+        // RAR 4 main header: CRC16, type 0x73, flags.
+        QTest::newRow("rar4") << "a.rar" << rar4 + QByteArray("\0\0\x73\0\0", 5) << QByteArray()
+                              << false;
+        QTest::newRow("rar4 volume")
+            << "a.rar" << rar4 + QByteArray("\0\0\x73\x01\0", 5) << QByteArray() << true;
+        // RAR 5: CRC32, size, type 1, flags 1 (an extra area), its size, archive flags.
+        QTest::newRow("rar5") << "a.rar" << rar5 + QByteArray("\0\0\0\0\x05\x01\x01\x00\x00", 9)
+                              << QByteArray() << false;
+        QTest::newRow("rar5 volume")
+            << "a.rar" << rar5 + QByteArray("\0\0\0\0\x05\x01\x01\x00\x01", 9) << QByteArray()
+            << true;
+        QTest::newRow("rar5 volume in a self-extractor")
+            << "a.exe"
+            << "MZ" + QByteArray(100, 'x') + rar5 + QByteArray("\0\0\0\0\x05\x01\x00\x01", 8)
+            << QByteArray() << true;
+        QTest::newRow("zip") << "a.zip" << QByteArray("PK\x03\x04", 4) << end + QByteArray(18, 0)
+                             << false;
+        QTest::newRow("zip, last disk of several")
+            << "a.zip" << QByteArray("PK\x03\x04", 4)
+            << end + QByteArray("\x02\0\x02\0", 4) + QByteArray(14, 0) << true;
+        QTest::newRow("zip, first part")
+            << "a.zip" << QByteArray("PK\x07\x08PK\x03\x04", 8) << QByteArray() << true;
+        QTest::newRow("zip64 over several disks")
+            << "a.zip" << QByteArray("PK\x03\x04", 4)
+            << QByteArray("PK\x06\x07", 4) + QByteArray(12, 0) + QByteArray("\x03\0\0\0", 4) + end +
+                   QByteArray("\xff\xff\xff\xff", 4) + QByteArray(14, 0)
+            << true;
+        QTest::newRow("7z volume") << "a.7z.001" << QByteArray("7z") << QByteArray() << true;
+        QTest::newRow("z01") << "a.Z01" << QByteArray("PK") << QByteArray() << true;
+        QTest::newRow("r00") << "a.r00" << QByteArray() << QByteArray() << true;
+        QTest::newRow("ace by its bytes")
+            << "a.zip" << QByteArray("1234567**ACE**") << QByteArray() << true;
+    }
+    void archiveKinds() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, head);
+        QFETCH(QByteArray, tail);
+        QFETCH(bool, refused);
+        QCOMPARE(unsupportedArchiveReason(name, head, tail).has_value(), refused);
+    }
+
+    void sinkStops_data() {
+        QTest::addColumn<int>("stopAt"); // 0: begin, 1: data, 2: end
+        QTest::newRow("begin") << 0;
+        QTest::newRow("data") << 1;
+        QTest::newRow("end") << 2;
+    }
+    void sinkStops() {
+        QFETCH(int, stopAt);
+        auto opened = open("Stop.zip", archiveBytes(somePackages, "zip"));
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        bool stopped = false, calledAfterStop = false;
+        auto call = [&](int which) {
+            calledAfterStop = calledAfterStop || stopped;
+            stopped = stopped || which == stopAt;
+            return !stopped;
+        };
+        EntryDataSink sink;
+        sink.begin = [&](int) { return call(0); };
+        sink.data = [&](int, QByteArrayView) { return call(1); };
+        sink.end = [&](int) { return call(2); };
+        QCOMPARE(source.read(filesOf(source), sink).value_or(QString()),
+                 "Reading Stop.zip was stopped");
+        QVERIFY(stopped);
+        QVERIFY(!calledAfterStop);
+    }
+
+    void nestedInstaller() {
+        const QByteArray umod =
+            randomBytes(1000) + QByteArray("\xa3\xc5\xe3\x9f", 4) + QByteArray(16, 0);
+        const QByteArray bytes = archiveBytes({{"readme.txt", "read me"},
+                                               {"Maps/", {}, AE_IFDIR},
+                                               {"__MACOSX/._Foo.ut4mod", "junk"},
+                                               {"Bundle/Foo.ut4mod", umod},
+                                               {"Maps/x.ut2", "x"}},
+                                              "zip");
+        auto opened = open("Bundle.zip", bytes);
+        ArchiveSource& source = *std::get<std::unique_ptr<ArchiveSource>>(opened);
+        QCOMPARE(nestedInstallers(source.entries()), QList<int>{3});
+
+        QStringList leftOut;
+        for (const LeftOutEntry& entry : leftOutBesideInstaller(source.entries(), 3)) {
+            QCOMPARE(entry.reason, "left out: the archive's installer is installed instead");
+            QCOMPARE(entry.entry, -1);
+            leftOut.append(entry.name);
+        }
+        QCOMPARE(leftOut, (QStringList{"readme.txt", "Maps/x.ut2"}));
+
+        // Copied exclusively, readable by its owner only, never through a planted link.
+        QTemporaryDir scratch;
+        const QString target = folder_.filePath("untouched");
+        QVERIFY(!writeFile(target, "before").isEmpty());
+        QVERIFY(QFile::link(target, scratch.filePath("Foo.ut4mod")));
+        const auto copied = copyEntryToFolder(source, 3, scratch.path(), 1 << 20);
+        QCOMPARE(std::get<QString>(copied), scratch.filePath("1-Foo.ut4mod"));
+        QFile copy(std::get<QString>(copied));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), umod);
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(copy.fileName()).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0600));
+        QFile untouched(target);
+        QVERIFY(untouched.open(QIODevice::ReadOnly));
+        QCOMPARE(untouched.readAll(), "before");
+        // Too large: no file is left behind.
+        QVERIFY(std::holds_alternative<InstallRefusal>(
+            copyEntryToFolder(source, 3, scratch.path(), 999)));
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::Files | QDir::System).size(), 2);
+
+        // Opening the archive is opening the UMOD inside it.
+        QTemporaryDir elsewhere, scratch2;
+        const QString alone = writeFile(elsewhere.filePath("Foo.ut4mod"), umod);
+        const auto direct = openUmodSource(alone);
+        const auto viaArchive = openInstallSource(folder_.filePath("Bundle.zip"), scratch2.path());
+        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&direct)) {
+            QVERIFY(std::holds_alternative<InstallRefusal>(viaArchive));
+            QCOMPARE(std::get<InstallRefusal>(viaArchive).reason, refused->reason);
+        } else {
+            const OpenedInstallSource& got = std::get<OpenedInstallSource>(viaArchive);
+            QCOMPARE(got.kind, OpenedInstallSource::Kind::Umod);
+            QCOMPARE(got.extractedInstaller.value_or(QString()), scratch2.filePath("Foo.ut4mod"));
+            QCOMPARE(got.leftOutOfArchive.size(), 2);
+        }
+        // A file ending in the trailer is a UMOD, whatever its name.
+        const auto sfx =
+            openInstallSource(writeFile(elsewhere.filePath("Foo.exe"), umod), scratch2.path());
+        QCOMPARE(std::holds_alternative<InstallRefusal>(sfx),
+                 std::holds_alternative<InstallRefusal>(direct));
+    }
+
+    void nestedInstallerRefusals_data() {
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("two installers")
+            << QByteArray("Other.umod") << "Pack.zip holds 2 installers: install each on its own";
+        QTest::newRow("no trailer")
+            << QByteArray() << "Pack.zip: entry \"Foo.ut2mod\" is not a UMOD installer";
+    }
+    void nestedInstallerRefusals() {
+        QFETCH(QByteArray, second);
+        QFETCH(QString, reason);
+        QList<Member> members = {{"Foo.ut2mod", "no trailer here"}, {"Maps/x.ut2", "x"}};
+        if (!second.isEmpty())
+            members.append({second, "x"});
+        QVERIFY(!writeFile(folder_.filePath("Pack.zip"), archiveBytes(members, "zip")).isEmpty());
+        QTemporaryDir scratch;
+        const auto opened = openInstallSource(folder_.filePath("Pack.zip"), scratch.path());
+        QVERIFY(std::holds_alternative<InstallRefusal>(opened));
+        QCOMPARE(std::get<InstallRefusal>(opened).reason, reason);
+        QVERIFY(QDir(scratch.path()).isEmpty());
+    }
+
+    void plainArchive() {
+        QVERIFY(
+            !writeFile(folder_.filePath("Plain.7z"), archiveBytes(somePackages, "7zip")).isEmpty());
+        QTemporaryDir scratch;
+        const auto opened = openInstallSource(folder_.filePath("Plain.7z"), scratch.path());
+        QVERIFY(std::holds_alternative<OpenedInstallSource>(opened));
+        const OpenedInstallSource& got = std::get<OpenedInstallSource>(opened);
+        QCOMPARE(got.kind, OpenedInstallSource::Kind::Archive);
+        QCOMPARE(got.source->entries().size(), somePackages.size());
+        QVERIFY(!got.extractedInstaller);
+    }
+};
+
+MODGATE_TEST_MAIN(ArchiveSourceTest)
+#include "tst_archivesource.moc"
