@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFocusFrame>
 #include <QIcon>
 #include <QKeySequence>
 #include <QSplitter>
@@ -56,12 +57,13 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
         controller->openWebAddress(address);
     });
     keepSplitterPosition(*form.detailsSplitter);
+    ringKeyboardFocus(*mainWindow);
 }
 
 void Launcher::keepSplitterPosition(QSplitter& splitter) {
-    // The table gets what the window gains; the pane keeps the height the player gave it.
+    // Table and pane share what the window gains or loses.
     splitter.setStretchFactor(0, 1);
-    splitter.setStretchFactor(1, 0);
+    splitter.setStretchFactor(1, 1);
     splitter.setSizes({260, 300});
     const QString& key = preferenceKeys::detailsSplitter;
     if (const auto state = UserDefaults::standard().objectForKey(key))
@@ -69,6 +71,16 @@ void Launcher::keepSplitterPosition(QSplitter& splitter) {
     QObject::connect(&splitter, &QSplitter::splitterMoved, &splitter, [&splitter, key] {
         UserDefaults::standard().setObjectForKey(splitter.saveState(), key);
     });
+}
+
+void Launcher::ringKeyboardFocus(QWidget& window) {
+    // Some styles draw a focused button as they draw the default one, and a focused table with
+    // no current cell as an unfocused one: the ring follows the focus in any style.
+    auto* ring = new QFocusFrame(&window);
+    QObject::connect(qApp, &QApplication::focusChanged, ring,
+                     [ring, &window](QWidget*, QWidget* now) {
+                         ring->setWidget(now && now->window() == &window ? now : nullptr);
+                     });
 }
 
 Launcher::~Launcher() = default;
