@@ -6,6 +6,7 @@
 #include "app/details/logoloader.h"
 #include "app/details/moddetailspane.h"
 #include "app/details/modnamelabel.h"
+#include "app/focusring.h"
 #include "app/game/gameselector.h"
 #include "app/launcher.h"
 #include "fixtures.h"
@@ -78,24 +79,34 @@ struct Look {
     }
 };
 
-// Whether two shots differ plainly, in more than a few pixels and by more than a shade.
-bool plainlyDiffer(const QImage& a, const QImage& b) {
+// How many pixels of the area differ plainly between two shots, by more than a shade.
+int plainDifferences(const QImage& a, const QImage& b, const QRect& area) {
     int count = 0;
-    for (int y = 0; y < std::min(a.height(), b.height()); ++y)
-        for (int x = 0; x < std::min(a.width(), b.width()); ++x) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
             const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
             count +=
                 qAbs(p.red() - q.red()) + qAbs(p.green() - q.green()) + qAbs(p.blue() - q.blue()) >
                 96;
         }
-    return count >= 20;
+    return count;
+}
+
+// Whether b shows a ring around the part that a does not: a plain change on each side.
+bool ringed(const QImage& a, const QImage& b) {
+    const QRect all = a.rect();
+    return std::ranges::all_of(
+        std::array{all.adjusted(0, 0, 3 - all.width(), 0), all.adjusted(all.width() - 3, 0, 0, 0),
+                   all.adjusted(0, 0, 0, 3 - all.height()),
+                   all.adjusted(0, all.height() - 3, 0, 0)},
+        [&](const QRect& side) { return plainDifferences(a, b, side) >= 5; });
 }
 
 // No two visible children of parent share a pixel.
 bool noneOverlap(const QWidget* parent) {
     QList<QRect> taken;
     for (const QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!child->isVisible() || child->inherits("QFocusFrame"))
+        if (!child->isVisible() || dynamic_cast<const FocusRing*>(child))
             continue;
         for (const QRect& other : taken)
             if (other.intersects(child->geometry()))
@@ -198,15 +209,15 @@ private slots:
         });
         QWidget& elsewhere = *look.controller.gameSelector;
         QTableView& table = look.table;
-        const auto differs = [&](QWidget* part, QRect area, const std::function<void()>& focus) {
+        const auto showsFocus = [&](QWidget* part, QRect area, const std::function<void()>& focus) {
             elsewhere.setFocus();
             look.window.setAttribute(Qt::WA_KeyboardFocusChange, false);
             const QImage before = look.shot(part, area);
             focus();
             return QTest::qWaitFor([&] { return QApplication::focusWidget() != &elsewhere; }) &&
-                   plainlyDiffer(look.shot(part, area), before);
+                   ringed(before, look.shot(part, area));
         };
-        QVERIFY(differs(&table, {}, [&] { table.setFocus(); }));
+        QVERIFY(showsFocus(&table, {}, [&] { table.setFocus(); }));
         QVERIFY(!table.currentIndex().isValid() && !table.selectionModel()->hasSelection());
 
         const int url = table.model()->columnCount() - 1;
@@ -218,15 +229,16 @@ private slots:
         const QImage nameCurrent = look.shot(table.viewport(), cell, 0);
         table.selectionModel()->setCurrentIndex(table.model()->index(1, url),
                                                 QItemSelectionModel::NoUpdate);
-        QVERIFY(plainlyDiffer(look.shot(table.viewport(), cell, 0), nameCurrent));
+        QVERIFY(plainDifferences(nameCurrent, look.shot(table.viewport(), cell, 0),
+                                 nameCurrent.rect()) >= 20);
 
         QPushButton* launch = look.controller.launchButton;
         QVERIFY(launch->isEnabled());
-        QVERIFY(differs(launch, {}, [&] { launch->setFocus(Qt::TabFocusReason); }));
+        QVERIFY(showsFocus(launch, {}, [&] { launch->setFocus(Qt::TabFocusReason); }));
 
         auto* description = look.pane.findChild<QTextBrowser*>(u"modDescription"_s);
         QVERIFY(description->focusPolicy() & Qt::TabFocus);
-        QVERIFY(differs(description, {}, [&] { description->setFocus(Qt::TabFocusReason); }));
+        QVERIFY(showsFocus(description, {}, [&] { description->setFocus(Qt::TabFocusReason); }));
         table.selectRow(2);
         QCOMPARE(description->focusPolicy(), Qt::NoFocus);
     }

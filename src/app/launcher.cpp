@@ -3,6 +3,7 @@
 
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
+#include "app/focusring.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
@@ -10,7 +11,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFocusFrame>
 #include <QIcon>
 #include <QKeySequence>
 #include <QSplitter>
@@ -57,7 +57,7 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
         controller->openWebAddress(address);
     });
     keepSplitterPosition(*form.detailsSplitter);
-    ringKeyboardFocus(*mainWindow);
+    new FocusRing(*mainWindow); // a child of the window
 }
 
 void Launcher::keepSplitterPosition(QSplitter& splitter) {
@@ -71,16 +71,6 @@ void Launcher::keepSplitterPosition(QSplitter& splitter) {
     QObject::connect(&splitter, &QSplitter::splitterMoved, &splitter, [&splitter, key] {
         UserDefaults::standard().setObjectForKey(splitter.saveState(), key);
     });
-}
-
-void Launcher::ringKeyboardFocus(QWidget& window) {
-    // Some styles draw a focused button as they draw the default one, and a focused table with
-    // no current cell as an unfocused one: the ring follows the focus in any style.
-    auto* ring = new QFocusFrame(&window);
-    QObject::connect(qApp, &QApplication::focusChanged, ring,
-                     [ring, &window](QWidget*, QWidget* now) {
-                         ring->setWidget(now && now->window() == &window ? now : nullptr);
-                     });
 }
 
 Launcher::~Launcher() = default;

@@ -5,7 +5,6 @@
 
 class Controller;
 class QSplitter;
-class QWidget;
 class VXFadeWindow;
 
 // The main window built from its form and the controller wired to it, as start-up needs them.
@@ -20,8 +19,6 @@ public:
 private:
     // Restores the split between table and details pane, and stores it whenever it is moved.
     static void keepSplitterPosition(QSplitter& splitter);
-    // Rings whichever of the window's parts has the keyboard focus.
-    static void ringKeyboardFocus(QWidget& window);
 
     std::unique_ptr<VXFadeWindow> mainWindow;
     Controller* launcherController = nullptr; // a child of the window
