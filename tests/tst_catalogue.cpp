@@ -120,6 +120,14 @@ private slots:
         row("a scheme alone is no link", "http:// https://.", "http:// https://.", "");
         row("markup shown as text", "<b>&amp;</b>", "<b>&amp;</b>", "");
         row("colour codes hidden", "\x1b\xff\x01\x01red|\x1b\x01", "red/", "");
+        // Laid out up to the limit: never half a surrogate pair, and a cut word links nowhere.
+        const QString a(descriptionLimit - 1, u'a');
+        row("cut before a surrogate pair", a + QStringLiteral("\U0001F600b"), a + QChar(0x2026),
+            QString());
+        const QString before =
+            QStringLiteral("http://a.example ") + QString(descriptionLimit - 32, u'x') + u' ';
+        row("cut within a link", before + QStringLiteral("http://b.example/page"),
+            before + QStringLiteral("http://b.examp\u2026"), QStringLiteral("http://a.example"));
     }
     void modDescription() {
         QFETCH(QString, description);

@@ -3,6 +3,7 @@
 
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
+#include "app/focusring.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
@@ -56,12 +57,13 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
         controller->openWebAddress(address);
     });
     keepSplitterPosition(*form.detailsSplitter);
+    new FocusRing(*mainWindow); // a child of the window
 }
 
 void Launcher::keepSplitterPosition(QSplitter& splitter) {
-    // The table gets what the window gains; the pane keeps the height the player gave it.
+    // Table and pane share what the window gains or loses.
     splitter.setStretchFactor(0, 1);
-    splitter.setStretchFactor(1, 0);
+    splitter.setStretchFactor(1, 1);
     splitter.setSizes({260, 300});
     const QString& key = preferenceKeys::detailsSplitter;
     if (const auto state = UserDefaults::standard().objectForKey(key))

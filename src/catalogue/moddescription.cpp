@@ -30,7 +30,12 @@ qsizetype linkLength(QStringView word) {
 
 } // namespace
 
-ModDescriptionLayout layOutModDescription(const QString& description) {
+ModDescriptionLayout layOutModDescription(const QString& whole) {
+    qsizetype kept = qMin(whole.size(), descriptionLimit);
+    if (kept < whole.size() && whole.at(kept).isLowSurrogate())
+        --kept;
+    const bool cut = kept < whole.size();
+    const QStringView description = QStringView(whole).first(kept);
     ModDescriptionLayout layout;
     QString& html = layout.html;
     html = QStringLiteral("<p style=\"white-space: pre-wrap\">");
@@ -42,7 +47,7 @@ ModDescriptionLayout layOutModDescription(const QString& description) {
             ++at;
         } else if (c == colourCode) {
             // The code's three bytes, as the manifest's decoding left them.
-            const QStringView rgb = QStringView(description).mid(at + 1, 3);
+            const QStringView rgb = description.mid(at + 1, 3);
             at += 1 + rgb.size();
             if (rgb.size() < 3)
                 continue;
@@ -59,8 +64,9 @@ ModDescriptionLayout layOutModDescription(const QString& description) {
             qsizetype end = at;
             while (end < description.size() && !isWordBreak(description.at(end)))
                 ++end;
-            const QStringView word = QStringView(description).sliced(at, end - at);
-            const qsizetype link = linkLength(word);
+            const QStringView word = description.sliced(at, end - at);
+            // A word the cut ends would link to an address the mod never gave.
+            const qsizetype link = cut && end == description.size() ? 0 : linkLength(word);
             if (link > 0) {
                 html += QStringLiteral("<a href=\"%1\">%2</a>")
                             .arg(descriptionLinkHref(layout.links.size()),
@@ -71,6 +77,8 @@ ModDescriptionLayout layOutModDescription(const QString& description) {
             at = end;
         }
     }
+    if (cut)
+        html += QChar(0x2026);
     html += QLatin1StringView(coloured ? "</span></p>" : "</p>");
     return layout;
 }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/details/moddetailspane.h"
 
+#include "app/details/descriptionview.h"
 #include "app/details/logolabel.h"
 #include "app/details/logoloader.h"
+#include "app/details/modnamelabel.h"
 #include "catalogue/gamelaunch.h"
 #include "catalogue/moddescription.h"
 #include "catalogue/weblink.h"
@@ -11,8 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextBrowser>
-#include <QTextDocument>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,12 +40,13 @@ void setFact(QLineEdit* field, const QString& text) {
 } // namespace
 
 ModDetailsPane::ModDetailsPane(QWidget* parent)
-    : QWidget(parent), logo(new LogoLabel(this)), name(new QLabel(this)),
-      nothingSelected(new QLabel(tr("No mod selected."), this)),
-      description(new QTextBrowser(this)), facts(new QFormLayout),
-      launchLine(factField(tr("Launch passes"), this)),
-      gameFolder(factField(tr("Game folder"), this)), executable(factField(tr("Executable"), this)),
-      visitWebSite(new QPushButton(tr("Visit Web Site"), this)),
+    : QScrollArea(parent), content(new QWidget(this)), logo(new LogoLabel(content)),
+      name(new ModNameLabel(content)), nothingSelected(new QLabel(tr("No mod selected."), content)),
+      description(new DescriptionView(content)), facts(new QFormLayout),
+      launchLine(factField(tr("Launch passes"), content)),
+      gameFolder(factField(tr("Game folder"), content)),
+      executable(factField(tr("Executable"), content)),
+      visitWebSite(new QPushButton(tr("Visit Web Site"), content)),
       logoLoader(
           new LogoLoader([this](const std::optional<QImage>& logo) { showLogo(logo); }, this)) {
     logo->setObjectName(QStringLiteral("modLogo"));
@@ -52,11 +54,6 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
     logo->hide();
 
     name->setObjectName(QStringLiteral("modName"));
-    name->setWordWrap(true);
-    // A long title wraps, and a long word is cut rather than widening the window.
-    name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    name->setTextFormat(Qt::PlainText);
-    name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont bold = name->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.2);
@@ -67,10 +64,6 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
 
     description->setObjectName(QStringLiteral("modDescription"));
     description->setAccessibleName(tr("Mod description"));
-    description->setOpenLinks(false);
-    description->setFrameShape(QFrame::NoFrame);
-    description->document()->setDocumentMargin(0);
-    description->viewport()->setAutoFillBackground(false);
     connect(description, &QTextBrowser::anchorClicked, this, [this](const QUrl& href) {
         const qsizetype index = descriptionLinkIndex(href.toString());
         if (index >= 0 && index < links.size() && openLink)
@@ -91,16 +84,28 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
             openSelected();
     });
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(nothingSelected, 1);
     layout->addWidget(logo);
     layout->addWidget(name);
-    layout->addWidget(description, 1);
+    layout->addWidget(description);
     layout->addLayout(facts);
     layout->addWidget(visitWebSite, 0, Qt::AlignLeft);
-    // Takes up the room a missing description leaves, so the rest stays together at the top.
+    // Takes up the room below the details, so they stay together at the top.
     layout->addStretch(0);
+
+    setWidget(content);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    content->setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    // The keys scroll the pane when there is something to scroll.
+    setFocusPolicy(Qt::NoFocus);
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        setFocusPolicy(maximum > 0 ? Qt::StrongFocus : Qt::NoFocus);
+    });
     showNothing();
 }
 
@@ -130,7 +135,7 @@ void ModDetailsPane::showDescription() {
         locked ? QStringLiteral("a { color: %1; }")
                      .arg(description->palette().color(QPalette::Disabled, QPalette::Text).name())
                : QString());
-    description->setHtml(descriptionHtml);
+    description->setDescription(descriptionHtml, !links.isEmpty());
 }
 
 void ModDetailsPane::showNothing() {
@@ -145,7 +150,7 @@ void ModDetailsPane::showNothing() {
 }
 
 void ModDetailsPane::setTrailingRoom(bool takesRoom) {
-    auto* column = static_cast<QBoxLayout*>(layout());
+    auto* column = static_cast<QBoxLayout*>(content->layout());
     column->setStretch(column->count() - 1, takesRoom ? 1 : 0);
 }
 
@@ -155,16 +160,16 @@ void ModDetailsPane::forgetLogos() {
 
 void ModDetailsPane::showEntry(const ModEntry& entry) {
     nothingSelected->hide();
-    name->setText(entry.displayName());
+    name->setTitle(entry.displayName());
     name->show();
 
     const ModDescriptionLayout text = layOutModDescription(entry.description.value_or(QString()));
     links = text.links;
     descriptionHtml = text.html;
     showDescription();
-    const bool described = entry.description && !entry.description->isEmpty();
-    description->setVisible(described);
-    setTrailingRoom(!described);
+    description->setVisible(entry.description && !entry.description->isEmpty());
+    setTrailingRoom(true);
+    verticalScrollBar()->setValue(0);
 
     hasWebSite = webAddressToOpen(entry.url).has_value();
     visitWebSite->setEnabled(hasWebSite && !locked);
@@ -201,6 +206,6 @@ void ModDetailsPane::showBaseGame(const ModEntry& entry, const QString& folder,
 }
 
 void ModDetailsPane::showLogo(const std::optional<QImage>& image) {
-    logo->setPixmap(image ? QPixmap::fromImage(*image) : QPixmap());
+    logo->setLogo(image.value_or(QImage()));
     logo->setVisible(image.has_value());
 }

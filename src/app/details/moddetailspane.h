@@ -4,23 +4,27 @@
 #include "catalogue/modentry.h"
 
 #include <QImage>
+#include <QScrollArea>
 #include <QStringList>
-#include <QWidget>
 #include <functional>
 #include <optional>
 
+class DescriptionView;
 class LogoLabel;
 class LogoLoader;
+class ModNameLabel;
 class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTextBrowser;
 
 // What the game's own mods page shows of the selected mod, and a little more: its logo, name and
 // description, a button for its web site, and what Launch passes to the game; for the plain game,
-// the game folder in use and the program Launch starts.
-class ModDetailsPane : public QWidget {
+// the game folder in use and the program Launch starts. It lays out within the height it is
+// given, and scrolls what does not fit: a large logo or a long description never takes room
+// from the table above it. The description is a Tab stop only when it holds links, and the
+// pane itself only when it has something to scroll.
+class ModDetailsPane : public QScrollArea {
 public:
     explicit ModDetailsPane(QWidget* parent = nullptr);
     ~ModDetailsPane() override;
@@ -49,10 +53,11 @@ private:
     // Whether the space below the details grows, as it must where no description takes it.
     void setTrailingRoom(bool takesRoom);
 
+    QWidget* content;
     LogoLabel* logo;
-    QLabel* name;
+    ModNameLabel* name;
     QLabel* nothingSelected;
-    QTextBrowser* description;
+    DescriptionView* description;
     QFormLayout* facts;
     QLineEdit* launchLine;
     QLineEdit* gameFolder;

@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
 #include <QRectF>
 #include <QSvgRenderer>
 #include <algorithm>
@@ -69,4 +70,12 @@ void LinkButtonCell::draw(QPainter& painter, const QRectF& rect, const QPalette&
     target.moveCenter(rect.center());
     target.moveTopLeft(QPointF(std::round(target.left()), std::round(target.top())));
     svg->render(&painter, target);
+    if (focusRing) {
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette.color(QPalette::Text), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(target.adjusted(-1.25, -1.25, 1.25, 1.25), 3, 3);
+        painter.restore();
+    }
 }

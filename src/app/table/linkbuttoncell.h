@@ -47,6 +47,9 @@ public:
     // Pressed: the mouse went down on the cell and is still over it.
     bool isHighlighted() const { return highlighted; }
     void setHighlighted(bool on) { highlighted = on; }
+    // A ring around the image, in the text colour, for the cell that has the keyboard focus.
+    bool showsFocusRing() const { return focusRing; }
+    void setShowsFocusRing(bool on) { focusRing = on; }
 
     using Action = std::function<void()>;
     void setAction(Action action) { cellAction = std::move(action); }
@@ -69,6 +72,7 @@ private:
     std::optional<QString> imageName;
     std::optional<QString> alternateImageName;
     bool highlighted = false;
+    bool focusRing = false;
     Action cellAction;
     // Parsed once per name: the cell is dressed and drawn for every visible row.
     mutable std::map<QString, std::unique_ptr<QSvgRenderer>> renderers;

@@ -65,7 +65,12 @@ void LinkCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 
     tableDelegate.tableViewWillDisplayCell(*linkCell, columnIdentifier(index), sourceRowOf(index));
     linkCell->setHighlighted(isPressed(index));
-    linkCell->draw(*painter, option.rect, option.palette);
+    // The current cell of a focused table: Space presses its button.
+    linkCell->setShowsFocusRing(option.state.testFlag(QStyle::State_HasFocus) && hasButton(index));
+    QPalette palette = option.palette;
+    if (option.state.testFlag(QStyle::State_Selected))
+        palette.setColor(QPalette::Text, palette.color(QPalette::HighlightedText));
+    linkCell->draw(*painter, option.rect, palette);
 }
 
 QSize LinkCellDelegate::sizeHint(const QStyleOptionViewItem& option,
