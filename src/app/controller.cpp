@@ -137,6 +137,7 @@ void Controller::modSearchEnded() {
     tableViewSelectionDidChange();
     locked = false;
     updateGameControls();
+    emit searchEnded();
 }
 
 void Controller::tableViewSelectionDidChange() {

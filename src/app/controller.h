@@ -88,6 +88,8 @@ public:
 
     // Launching.
     void launch();
+    // From a press of Launch until the game has exited or failed to start.
+    bool isLaunching() const { return launching; }
     void stopIndicator();
     // The game has exited; why, where it stopped abnormally.
     void utClosed(const std::optional<GameStop>& stop = std::nullopt);
@@ -116,8 +118,14 @@ public:
     // folders tried after the game logs instead of the installers' ones.
     void setWellKnownGameFolders(QStringList folders);
 
-private:
+    // The selected row of the mod list, or -1.
     int selectedRow() const;
+
+signals:
+    // A search has ended and its mods are all listed.
+    void searchEnded();
+
+private:
     void terminate();
 
     // --- launching ---
