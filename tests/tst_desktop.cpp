@@ -146,6 +146,10 @@ private slots:
         for (const QString& scheme : {u"http"_s, u"https"_s, u"file"_s})
             QDesktopServices::setUrlHandler(scheme, this, "open");
     }
+    void cleanupTestCase() {
+        for (const QString& scheme : {u"http"_s, u"https"_s, u"file"_s})
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
 
     // The command line's requests, and each read back from what a later start hands over.
     void commandLine_data() {
