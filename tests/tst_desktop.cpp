@@ -377,7 +377,8 @@ private slots:
         QCOMPARE(UserDefaults::standard().stringForKey(u"unrealPath"_s), temp.filePath(u"gone"_s));
     }
 
-    // The menu per row, from the mouse, the Menu key and Shift+F10; nothing while a game runs.
+    // The menu per row, from the mouse, the Menu key and Shift+F10; nothing while a game runs,
+    // nor from a later start.
     void contextMenu() {
         const QString game = temp.filePath(u"game-menu"_s);
         QVERIFY(fixtures::makeGame(game, fixtures::Layout::OldUnreal));
@@ -450,6 +451,10 @@ private slots:
         QVERIFY(c.isLaunching());
         menu->openForRow(1);
         QCOMPARE(state(), u"----"_s);
+        // Nor does a later start's request start a second game.
+        (new RequestedLaunch(c))->follow({StartAction::LaunchMod, u"Bare"_s, {}});
+        QCOMPARE(c.statusField->text(), u"A game is already running: nothing else was launched."_s);
+        QCOMPARE(c.selectedRow(), 1);
         fixtures::writeFile(temp.filePath(u"quit-menu"_s));
         QTRY_VERIFY_WITH_TIMEOUT(!c.isLaunching(), slow);
     }
