@@ -444,10 +444,12 @@ private slots:
         }
         std::optional<QSignalSpy> raised;
         if (first)
-            raised.emplace(&*first, &SingleInstance::raiseRequested);
-        const SingleInstance later(name);
+            raised.emplace(&*first, &SingleInstance::requestReceived);
+        const QStringList request{u"--launch"_s, u"Mod \"\n\u00fc"_s};
+        const SingleInstance later(name, request);
         QCOMPARE(later.isFirst(), !first);
         QVERIFY(!first || raised->wait(5000));
+        QVERIFY(!first || raised->at(0).at(0).toStringList() == request);
     }
 
     // A click, a screen reader's press or Enter on the table, with row 0 selected before. Enter
@@ -598,7 +600,8 @@ private slots:
         QTRY_VERIFY(line.x() > w.controller.busyIndicator->geometry().right());
     }
 
-    // The options answer without a display; anything else is refused with the usage.
+    // The options answer without a display, Qt's own let through; anything else is refused with
+    // the usage.
     void commandLine_data() {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<int>("exitCode");
@@ -606,8 +609,10 @@ private slots:
         QTest::newRow("help") << u"--help"_s << 0
                               << u"^Usage: \\S*modgate \\[options\\]\n.*-v, --version.*\\|$"_s;
         QTest::newRow("version") << u"--version"_s << 0 << u"^Modgate \\d+\\.\\d+\\.\\d+\n\\|$"_s;
+        QTest::newRow("Qt's options") << u"-platform offscreen -style Fusion --version"_s << 0
+                                      << u"^Modgate \\d+\\.\\d+\\.\\d+\n\\|$"_s;
         QTest::newRow("unknown option")
-            << u"--fast"_s << 2 << u"^\\|modgate: Unknown option 'fast'.\n\nUsage: "_s;
+            << u"--fast"_s << 2 << u"^\\|modgate: Unknown option '--fast'.\n\nUsage: "_s;
         QTest::newRow("argument") << u"game"_s << 2
                                   << u"^\\|modgate: Unexpected argument 'game'.\n\nUsage: "_s;
     }
@@ -620,7 +625,7 @@ private slots:
             environment.remove(name);
         QProcess modgate;
         modgate.setProcessEnvironment(environment);
-        modgate.start(fixtures::buildDir() + u"/modgate"_s, {argument});
+        modgate.start(fixtures::buildDir() + u"/modgate"_s, argument.split(u' '));
         QVERIFY(modgate.waitForFinished(60000) && modgate.exitStatus() == QProcess::NormalExit);
         QCOMPARE(modgate.exitCode(), exitCode);
         const QString output = QString::fromLocal8Bit(modgate.readAllStandardOutput() + '|' +

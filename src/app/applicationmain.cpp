@@ -4,10 +4,13 @@
 #include "app/commandline.h"
 #include "app/controller.h"
 #include "app/launcher.h"
+#include "app/modlisting.h"
+#include "app/requestedlaunch.h"
 #include "app/singleinstance.h"
 #include "window/vxfadewindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -30,26 +33,43 @@ void raiseWindow(QWidget& window) {
 }
 
 int applicationMain(int argc, char** argv) {
-    // Options are answered before there is a GUI, so they need no display.
+    StartRequest request;
+    // Options are answered before there is a GUI, so they need no display; nor does --list.
     if (argc > 1) {
         const QCoreApplication core(argc, argv);
-        if (const auto answer = answerCommandLine(QCoreApplication::arguments())) {
+        const CommandLine line = readCommandLine(QCoreApplication::arguments());
+        if (const auto& answer = line.answer) {
             std::fputs(answer->text.toLocal8Bit().constData(),
                        answer->toStandardError ? stderr : stdout);
             return answer->exitCode;
         }
+        request = line.request;
+        if (request.action == StartAction::List)
+            return listMods(request.gameFolder);
+        // The Modgate already running was started in another folder.
+        if (request.gameFolder)
+            request.gameFolder = QFileInfo(*request.gameFolder).absoluteFilePath();
     }
     QApplication application(argc, argv);
     configureApplication();
 
-    // Before anything is looked for or shown: a second start only raises the first's window.
-    SingleInstance instance(SingleInstance::defaultSocketName());
+    // Before anything is looked for or shown: a second start only hands its request to the
+    // first, which comes to the front.
+    SingleInstance instance(SingleInstance::defaultSocketName(), requestArguments(request));
     if (!instance.isFirst())
         return 0;
 
     Launcher launcher;
-    QObject::connect(&instance, &SingleInstance::raiseRequested, &launcher.window(),
-                     [&launcher] { raiseWindow(launcher.window()); });
+    auto* requested = new RequestedLaunch(launcher.controller());
+    requested->startWith(request);
+    QObject::connect(&instance, &SingleInstance::requestReceived, &launcher.window(),
+                     [&launcher, requested](const QStringList& arguments) {
+                         raiseWindow(launcher.window());
+                         const CommandLine line = readCommandLine(
+                             QStringList{QCoreApplication::applicationFilePath()} + arguments);
+                         if (!line.answer)
+                             requested->follow(line.request);
+                     });
     launcher.controller().awakeFromNib();
     if (launcher.controller().hasTerminated())
         return 0;

@@ -4,28 +4,157 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
-std::optional<CommandLineAnswer> answerCommandLine(const QStringList& arguments) {
+namespace {
+
+// The options every Qt program takes (QGuiApplication's, QApplication's and the X11 ones), by
+// whether a value follows. Qt reads them itself; they are only kept from being refused here.
+const QStringList qtOptionsWithValue{
+    QStringLiteral("platform"),
+    QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),
+    QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"),
+    QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),
+    QStringLiteral("session"),
+    QStringLiteral("style"),
+    QStringLiteral("stylesheet"),
+    QStringLiteral("display"),
+    QStringLiteral("geometry"),
+    QStringLiteral("font"),
+    QStringLiteral("fn"),
+    QStringLiteral("background"),
+    QStringLiteral("bg"),
+    QStringLiteral("foreground"),
+    QStringLiteral("fg"),
+    QStringLiteral("btn"),
+    QStringLiteral("button"),
+    QStringLiteral("name"),
+    QStringLiteral("title"),
+    QStringLiteral("icon"),
+    QStringLiteral("visual"),
+    QStringLiteral("ncols"),
+    QStringLiteral("im"),
+    QStringLiteral("inputstyle"),
+    QStringLiteral("qmljsdebugger"),
+};
+const QStringList qtFlags{
+    QStringLiteral("reverse"), QStringLiteral("widgetcount"), QStringLiteral("testability"),
+    QStringLiteral("qdevel"),  QStringLiteral("cmap"),        QStringLiteral("nograb"),
+    QStringLiteral("dograb"),  QStringLiteral("sync"),
+};
+
+// Modgate's own options, each named once.
+struct Options {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Show the version and exit.")};
+    QCommandLineOption list{QStringLiteral("list"),
+                            QStringLiteral("Print the mods of the game, one a line: the folder, a "
+                                           "tab, the title. Opens no window.")};
+    QCommandLineOption launch{QStringLiteral("launch"),
+                              QStringLiteral("Start with the mod in <folder> selected and launch "
+                                             "it."),
+                              QStringLiteral("folder")};
+    QCommandLineOption launchGame{QStringLiteral("launch-game"),
+                                  QStringLiteral("Start and launch the game without a mod.")};
+    QCommandLineOption game{QStringLiteral("game"),
+                            QStringLiteral("Use the copy of the game in <folder> for this run "
+                                           "(the stored choice is kept)."),
+                            QStringLiteral("folder")};
+};
+
+// The option as the user wrote it: Qt only reports the name.
+QString writtenOption(const QStringList& arguments, const QString& name) {
+    for (const QString& argument : arguments.mid(1)) {
+        const QString option = argument.section(u'=', 0, 0);
+        if (option == u'-' + name || option == QStringLiteral("--") + name)
+            return option;
+    }
+    return name;
+}
+
+std::optional<QString> requestRefusal(const QCommandLineParser& parser, const Options& options) {
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
+    int actions = 0;
+    for (const QCommandLineOption* action : {&options.list, &options.launch, &options.launchGame})
+        actions += parser.isSet(*action) ? 1 : 0;
+    if (actions > 1)
+        return QStringLiteral("Give only one of --list, --launch and --launch-game.");
+    const QString folder = parser.value(options.launch);
+    if (parser.isSet(options.launch) &&
+        (folder.isEmpty() || folder.contains(u'/') || folder == u"." || folder == u".."))
+        return QStringLiteral("--launch takes the name of a mod's folder, not '%1'.").arg(folder);
+    if (parser.isSet(options.game) && parser.value(options.game).isEmpty())
+        return QStringLiteral("--game takes the game's folder.");
+    return std::nullopt;
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Lists the mods of Unreal Tournament 2004 and starts the game with one."));
-    // Our own options rather than Qt's, whose help would offer Qt's options that are refused here.
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Show the version and exit."));
-    parser.addOptions({help, version});
+    // Qt's options are written with one dash and whole words: -platform is no cluster of letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    // Our own help, listing our own options: Qt's are hidden.
+    const Options options;
+    parser.addOptions({options.help, options.version, options.list, options.launch,
+                       options.launchGame, options.game});
+    for (const QString& name : qtOptionsWithValue) {
+        QCommandLineOption option(name, QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const QString& name : qtFlags) {
+        QCommandLineOption option(name);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
 
-    QString refusal;
+    std::optional<QString> refusal;
     if (!parser.parse(arguments))
-        refusal = parser.errorText();
-    else if (!parser.positionalArguments().isEmpty())
-        refusal = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
-    else if (parser.isSet(help))
-        return CommandLineAnswer{parser.helpText()};
-    else if (parser.isSet(version))
-        return CommandLineAnswer{QStringLiteral("Modgate " MODGATE_VERSION "\n")};
+        refusal = parser.unknownOptionNames().isEmpty()
+                      ? parser.errorText()
+                      : QStringLiteral("Unknown option '%1'.")
+                            .arg(writtenOption(arguments, parser.unknownOptionNames()[0]));
+    else if (parser.isSet(options.help))
+        return {CommandLineAnswer{parser.helpText()}, {}};
+    else if (parser.isSet(options.version))
+        return {CommandLineAnswer{QStringLiteral("Modgate " MODGATE_VERSION "\n")}, {}};
     else
-        return std::nullopt;
-    return CommandLineAnswer{QStringLiteral("modgate: %1\n\n%2").arg(refusal, parser.helpText()),
-                             true, 2};
+        refusal = requestRefusal(parser, options);
+    if (refusal)
+        return {CommandLineAnswer{
+                    QStringLiteral("modgate: %1\n\n%2").arg(*refusal, parser.helpText()), true, 2},
+                {}};
+
+    StartRequest request;
+    if (parser.isSet(options.list))
+        request.action = StartAction::List;
+    if (parser.isSet(options.launch)) {
+        request.action = StartAction::LaunchMod;
+        request.folder = parser.value(options.launch);
+    }
+    if (parser.isSet(options.launchGame))
+        request.action = StartAction::LaunchGame;
+    if (parser.isSet(options.game))
+        request.gameFolder = parser.value(options.game);
+    return {std::nullopt, request};
+}
+
+QStringList requestArguments(const StartRequest& request) {
+    QStringList arguments;
+    if (request.action == StartAction::List)
+        arguments << QStringLiteral("--list");
+    if (request.action == StartAction::LaunchMod)
+        arguments << QStringLiteral("--launch") << request.folder;
+    if (request.action == StartAction::LaunchGame)
+        arguments << QStringLiteral("--launch-game");
+    if (request.gameFolder)
+        arguments << QStringLiteral("--game") << *request.gameFolder;
+    return arguments;
 }

@@ -141,6 +141,7 @@ void Controller::modSearchEnded() {
     tableViewSelectionDidChange();
     locked = false;
     updateGameControls();
+    emit searchEnded();
 }
 
 void Controller::tableViewSelectionDidChange() {

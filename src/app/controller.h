@@ -90,6 +90,8 @@ public:
 
     // Launching.
     void launch();
+    // From a press of Launch until the game has exited or failed to start.
+    bool isLaunching() const { return launching; }
     void stopIndicator();
     // The game has exited; why, where it stopped abnormally.
     void utClosed(const std::optional<GameStop>& stop = std::nullopt);
@@ -118,9 +120,14 @@ public:
     // folders tried after the game logs instead of the installers' ones.
     void setWellKnownGameFolders(QStringList folders);
 
-private:
-    // Rows here are the list's (mods), whatever the order the table shows them in.
+    // Rows here are the list's (mods), whatever the order the table shows them in; -1 for none.
     int selectedRow() const;
+
+signals:
+    // A search has ended and its mods are all listed.
+    void searchEnded();
+
+private:
     // Selects a row of the list, also while the selection is locked: the player's row found again.
     void selectRow(int row);
     void terminate();

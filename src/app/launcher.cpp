@@ -4,6 +4,7 @@
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
 #include "app/focusring.h"
+#include "app/modactions.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
@@ -51,6 +52,7 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->window = mainWindow.get();
     launcherController->detailsPane = form.detailsPane;
     launcherController->connectOutlets();
+    new ModActions(*launcherController);
     form.detailsPane->setWebSiteOpener(
         [controller = launcherController] { controller->openUrl(); });
     form.detailsPane->setLinkOpener([controller = launcherController](const QString& address) {

@@ -3,27 +3,31 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 
 // One Modgate per user: the first start listens on a local socket, a later one finds it there,
-// asks it to come to the front and goes no further. Two could start two games.
+// hands it its request (its arguments: none, or a mod to launch) and goes no further. Two could
+// start two games.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // Connects to, or else listens on, the socket of that name. A socket left by a Modgate that
-    // crashed answers nobody, and is replaced.
-    explicit SingleInstance(const QString& socketName, QObject* parent = nullptr);
+    // Connects to, or else listens on, the socket of that name, and where another instance
+    // answers, sends it the request. A socket left by a Modgate that crashed answers nobody, and
+    // is replaced.
+    explicit SingleInstance(const QString& socketName, const QStringList& request = {},
+                            QObject* parent = nullptr);
 
-    // False where another instance answered (and was asked to come to the front).
+    // False where another instance answered (and was handed the request).
     bool isFirst() const { return server != nullptr; }
 
     // The current user's socket: in the user's runtime folder.
     static QString defaultSocketName();
 
 signals:
-    // A later start asked for the window.
-    void raiseRequested();
+    // A later start asked for the window, with its request.
+    void requestReceived(const QStringList& request);
 
 private:
     QLocalServer* server = nullptr;

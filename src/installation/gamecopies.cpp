@@ -125,3 +125,9 @@ QString homeRelativePath(const QString& path, const QString& homePath) {
         shown.replace(0, home.size(), u'~');
     return shown;
 }
+
+std::optional<QString> recognisedGameCopy(const QString& folder) {
+    if (recognizeGameLayout(folder))
+        return folder;
+    return gameFolderForChosenFolder(folder);
+}

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // Most entries looked at in the games folder: a folder of thousands must not stall start-up.
 inline constexpr int maxGamesFolderEntries = 1000;
@@ -32,3 +33,7 @@ bool isSameFolder(const QString& one, const QString& other);
 
 // A path as a player reads it: the home folder as "~", no trailing separator.
 QString homeRelativePath(const QString& path, const QString& homePath);
+
+// The copy of the game a folder named by the player stands for: the folder itself where it holds
+// one, or the game above a System folder; absent where there is none.
+std::optional<QString> recognisedGameCopy(const QString& folder);

@@ -20,3 +20,7 @@ void systemBeep() {
 bool openUrlInBrowser(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
+
+bool openFolderInFileManager(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

@@ -14,3 +14,6 @@ void systemBeep();
 
 // Hands an address to the user's web browser; false when nothing accepted it.
 bool openUrlInBrowser(const QUrl& url);
+
+// Shows a folder in the user's file manager; false when nothing accepted it.
+bool openFolderInFileManager(const QString& path);

@@ -25,7 +25,20 @@ void UserDefaults::registerDefaults(const QVariantMap& defaults) {
         registered.insert(it.key(), it.value());
 }
 
+void UserDefaults::setArgumentValue(const QString& key, const std::optional<QVariant>& value) {
+    std::lock_guard lock(registeredMutex);
+    if (value)
+        arguments.insert(key, *value);
+    else
+        arguments.remove(key);
+}
+
 std::optional<QVariant> UserDefaults::objectForKey(const QString& key) const {
+    {
+        std::lock_guard lock(registeredMutex);
+        if (const auto it = arguments.constFind(key); it != arguments.cend())
+            return it.value();
+    }
     {
         QSettings store = openStore();
         if (store.contains(key))
@@ -55,6 +68,11 @@ bool UserDefaults::boolForKey(const QString& key) const {
 }
 
 void UserDefaults::setObjectForKey(const std::optional<QVariant>& value, const QString& key) {
+    {
+        // The player's own choice outlasts what the command line said.
+        std::lock_guard lock(registeredMutex);
+        arguments.remove(key);
+    }
     QSettings store = openStore();
     if (value)
         store.setValue(key, *value);

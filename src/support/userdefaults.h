@@ -14,7 +14,11 @@ public:
     static UserDefaults& standard();
 
     void registerDefaults(const QVariantMap& defaults);
-    // Stored value, else registered default, else absent.
+    // A value for this run only, as the command line gives one: it wins over the stored value and
+    // is never written to the store; writing the key (setObjectForKey) drops it, as does an
+    // absent value.
+    void setArgumentValue(const QString& key, const std::optional<QVariant>& value);
+    // The argument value, else stored value, else registered default, else absent.
     std::optional<QVariant> objectForKey(const QString& key) const;
     // A string value, or absent when nothing usable is stored or registered.
     std::optional<QString> stringForKey(const QString& key) const;
@@ -27,4 +31,5 @@ private:
 
     mutable std::mutex registeredMutex;
     QVariantMap registered;
+    QVariantMap arguments; // guarded by registeredMutex as well
 };

@@ -6,6 +6,7 @@ only starts modgate on the sample installation until it lists the mods, then qui
 
 import configparser, contextlib, glob, json, os, shutil, subprocess, sys, tempfile, time
 import pyatspi
+from gi.repository import GLib
 
 BASE_GAME = "Unreal Tournament 2004"
 # The sample installation's mods, as the table sorts them.
@@ -240,6 +241,32 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
              lambda: app.status.name == "" and app.rows()[:1] == [BASE_GAME]
              and sorted(app.rows()[1:]) == [mod for mod in MODS if mod != "Short Link"])
     check(selector.name == "~/Games/UT2004 Copy", f"the selector shows {selector.name}")
+
+    # Shift+F10 in the table opens the selected row's menu. Qt keeps popups out of the window
+    # tree, so the menu is found as a screen reader finds it: by its item that takes the focus.
+    table, row = app.table.queryTable(), app.rows().index(LAUNCH_ROW)
+    app.wait(f"{LAUNCH_ROW!r} is selected again",
+             lambda: table.isRowSelected(row) or table.addRowSelection(row))
+    app.table.queryComponent().grabFocus()
+    app.wait("the table has the focus", lambda: app.table.getState().contains(pyatspi.STATE_FOCUSED))
+    focused = []
+    pyatspi.Registry.registerEventListener(lambda event: event.detail1 and focused.append(
+        event.source), "object:state-changed:focused")
+    xdotool("search", "--onlyvisible", "--name", "^Modgate$", "windowfocus", "--sync")
+    xdotool("key", "--clearmodifiers", "shift+F10")
+    time.sleep(0.5)
+    xdotool("key", "Down")
+
+    def menu():
+        while GLib.MainContext.default().iteration(False):  # the events heard so far
+            pass
+        return [node.parent for node in focused if node.parent.name == "Mod actions"][0]
+    menu = app.wait('the "Mod actions" menu is on the screen', menu)
+    entries = [item.name for item in menu]
+    check(entries[:4] == ["Launch", "Visit Web Site", "Open Folder", "Create Desktop Shortcut"],
+          f"its entries are {entries}")
+    xdotool("key", "Escape")
+    app.wait("the menu has closed", lambda: not menu.getState().contains(pyatspi.STATE_SHOWING))
     app.quit()
     check(stored_path(config) == copy, f"unrealPath stored: {copy}")
 
