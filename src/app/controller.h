@@ -19,6 +19,8 @@
 #include <optional>
 
 class BusyIndicator;
+class GameCopyFinder;
+class GameProgramLookup;
 class GameSelector;
 class GameLogWindow;
 class LinkButtonCell;
@@ -146,11 +148,22 @@ private:
 
     // --- copies of the game ---
     void connectGameCopyControls();
-    void showGameCopies();
+    // Start-up: the stored copy is searched once the worker has found it there; where it is not,
+    // the first copy found is used, else the player is asked.
+    void locateAtStartUp();
+    void startUpCopiesFound(const QStringList& copies);
+    // Looks for the copies again, on a worker; the selector fills when they arrive.
+    void lookForGameCopies();
+    void showGameCopies(const QStringList& copies);
     void startSearch();
     void updateGameControls();
     int searchGeneration = 0;
     bool relistAfterGame = false;
+    GameCopyFinder* copyFinder;
+    GameProgramLookup* gamePrograms;
+    QStringList foundCopies;
+    // The copy in use has been found at start-up (or chosen since).
+    bool located = false;
 
     // --- table ---
     ModTableModel* tableModel = nullptr;

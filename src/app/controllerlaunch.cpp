@@ -10,12 +10,12 @@
 #include "support/mainthreadqueue.h"
 #include "support/preferencekeys.h"
 #include "support/systemservices.h"
+#include "support/textfile.h"
 #include "support/threadhandover.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -50,10 +50,10 @@ std::optional<GameStop> unshared(const std::optional<GameStop>& stop) {
 
 // The system's reason for a failed start, or where the program exists but cannot run here, why.
 QString startFailureReason(const QString& executable, const QString& systemReason) {
-    QFile program(executable);
-    if (!program.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> head = headOfRegularFile(executable, programHeadBytes);
+    if (!head)
         return systemReason;
-    return programCannotRunReason(program.read(programHeadBytes), hostArchitecture(),
+    return programCannotRunReason(*head, hostArchitecture(),
                                   [](const QString& path) { return QFileInfo::exists(path); })
         .value_or(systemReason);
 }
@@ -74,7 +74,7 @@ void Controller::launch() {
             return;
         // The list is the old copy's; the new one's is listed once the window is back.
         relistAfterGame = true;
-        showGameCopies();
+        lookForGameCopies();
         // A bundle chosen by name alone may still lack its executable: the start then fails and
         // says why.
         layout = recognizeGameLayout(storedBundlePath());
