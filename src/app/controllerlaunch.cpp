@@ -12,6 +12,7 @@
 #include "support/systemservices.h"
 #include "support/textfile.h"
 #include "support/threadhandover.h"
+#include "support/transienttext.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
@@ -154,16 +155,9 @@ void Controller::utClosed(const std::optional<GameStop>& stop) {
         showLogButton->show();
         systemLog(stoppedPrefix + stop->reason);
     } else {
-        statusField->setText(QStringLiteral("Welcome back!"));
-        // Not cancelled by a new launch; only that launch's failure is left standing, since it
-        // is what the player must read.
-        performAfterDelay(statusField, 3000, [label = statusField] {
-            // Nor a search's, which the return from a relocated copy may have started.
-            if (!label->text().startsWith(startFailurePrefix) &&
-                !label->text().startsWith(stoppedPrefix) &&
-                label->text() != u"Searching for mods...")
-                label->setText(QStringLiteral(""));
-        });
+        // Only the welcome goes after 3 s: a new launch's, a failure's or a search's text stays,
+        // since a screen reader would not say it again.
+        showForAWhile(*statusField, QStringLiteral("Welcome back!"), std::chrono::seconds(3));
     }
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;
