@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
+#include "app/details/logoloader.h"
+#include "app/game/gamecopyfinder.h"
 #include "app/game/gameselector.h"
 #include "app/launcher.h"
-#include "app/details/logoloader.h"
-#include "app/table/modtablemodel.h"
 #include "app/singleinstance.h"
-#include "catalogue/weblink.h"
+#include "app/table/modtablemodel.h"
 #include "catalogue/moddescription.h"
 #include "catalogue/modsearch.h"
+#include "catalogue/weblink.h"
 #include "fixtures.h"
 #include "support/busyindicator.h"
 #include "support/statusline.h"
@@ -23,6 +24,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
@@ -31,11 +33,14 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QWindow>
+#include <atomic>
 #include <private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -277,6 +282,44 @@ private slots:
         QCOMPARE(c.mods.at(0).name, u"Unreal Tournament 2004"_s);
         QCOMPARE(selector.currentData().toString(), inUse);
         QCOMPARE(searchState(c), u"idle, free, still, no Launch, "_s);
+    }
+
+    // A place that hangs holds up neither the window nor the stored copy's mods: a FIFO where
+    // Steam's library list belongs is not waited on, and a games folder that takes its time is
+    // looked through while the window is up and the table lists the copy in use.
+    void hungPlace() {
+        const QString steam = QDir::homePath() + u"/.local/share/Steam"_s;
+        const QString steamCopy = steam + u"/steamapps/common/Unreal Tournament 2004/linuxdata"_s;
+        const auto released = std::make_shared<std::atomic<bool>>(false);
+        const auto cleanup = qScopeGuard([&] {
+            *released = true;
+            QDir(steam).removeRecursively();
+        });
+        QVERIFY(fixtures::makeGame(steamCopy, fixtures::Layout::OldUnreal));
+        QCOMPARE(::mkfifo(QFile::encodeName(steam + u"/steamapps/libraryfolders.vdf"_s), 0600), 0);
+        const QString game = temp.filePath(u"inuse"_s);
+        QVERIFY(fixtures::makeTree(game, u"f:System/UT2004;f:ModA/ut2k4mod.ini"_s));
+        UserDefaults::standard().setObjectForKey(game, u"unrealPath"_s);
+        const auto listing = std::make_shared<std::atomic<bool>>(false);
+        Launcher launcher;
+        Controller& c = launcher.controller();
+        c.setWellKnownGameFolders({});
+        c.findChild<GameCopyFinder*>()->setGamesFolderLister([=](const QString& folder) {
+            *listing = true; // past the FIFO
+            // Gives up in the end: a window that waited for it would have shown nothing till then.
+            const QDeadlineTimer giveUp(20000);
+            while (!*released && !giveUp.hasExpired())
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return gamesFolderEntries(folder);
+        });
+        c.awakeFromNib();
+        QVERIFY(QTest::qWaitForWindowExposed(&launcher.window()));
+        QTRY_VERIFY_WITH_TIMEOUT(*listing && !c.searching && c.mods.size() == 2, 30000);
+        QCOMPARE(c.tableView->model()->index(0, 0).data().toString(), u"Unreal Tournament 2004"_s);
+        QCOMPARE(c.gameSelector->copies(), QStringList{game});
+        QVERIFY(c.findChild<GameCopyFinder*>()->isFinding());
+        *released = true;
+        QTRY_COMPARE_WITH_TIMEOUT(c.gameSelector->copies(), (QStringList{game, steamCopy}), 30000);
     }
 
     // A later start finds the first and asks it for its window; a crashed run's socket is no one.
