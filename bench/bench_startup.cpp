@@ -21,17 +21,22 @@
 #include "window/vxfadewindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -87,23 +92,51 @@ private:
     QByteArray steps;
 };
 
-// The launcher window's widgets, laid out alike, with nothing behind them.
+// The launcher window's widgets, laid out alike, with nothing behind them: the game row, the
+// table over the details pane (nothing selected: only its note shows), and the status row.
 std::unique_ptr<QWidget> bareWindow() {
     auto window = std::make_unique<QWidget>();
     window->setWindowTitle(QStringLiteral("Modgate"));
-    window->resize(460, 360);
+    window->resize(560, 640);
     auto* layout = new QVBoxLayout(window.get());
-    layout->addWidget(new QTableView);
-    auto* row = new QHBoxLayout;
+    auto* gameRow = new QHBoxLayout;
+    gameRow->addWidget(new QLabel(QStringLiteral("&Game")));
+    gameRow->addWidget(new QComboBox, 1);
+    gameRow->addWidget(new QPushButton(QStringLiteral("Reload")));
+    layout->addLayout(gameRow);
+
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(new QTableView);
+    auto* details = new QWidget;
+    auto* detailsLayout = new QVBoxLayout(details);
+    detailsLayout->addWidget(new QLabel(QStringLiteral("No mod selected.")), 1);
+    auto* facts = new QFormLayout;
+    for (const char* fact : {"Launch passes:", "Game folder:", "Executable:"})
+        facts->addRow(QString::fromLatin1(fact), new QLineEdit);
+    detailsLayout->addLayout(facts);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{new QLabel, new QLabel, new QTextBrowser,
+                                                           new QPushButton("Visit Web Site")}) {
+        detailsLayout->addWidget(hidden);
+        hidden->hide();
+    }
+    for (int row = 0; row < facts->rowCount(); ++row)
+        facts->setRowVisible(row, false);
+    splitter->addWidget(details);
+    layout->addWidget(splitter, 1);
+
+    auto* statusRow = new QHBoxLayout;
     auto* busy = new QProgressBar;
     busy->setMaximumWidth(80);
     busy->setVisible(false);
-    row->addWidget(busy);
-    row->addWidget(new QLabel, 1);
+    statusRow->addWidget(busy);
+    statusRow->addWidget(new QLabel, 1);
+    auto* showLog = new QPushButton(QStringLiteral("Show Log"));
+    showLog->setVisible(false);
+    statusRow->addWidget(showLog);
     auto* launch = new QPushButton(QStringLiteral("Launch"));
     launch->setEnabled(false);
-    row->addWidget(launch);
-    layout->addLayout(row);
+    statusRow->addWidget(launch);
+    layout->addLayout(statusRow);
     return window;
 }
 

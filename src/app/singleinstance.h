@@ -1,22 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
-
 // One Modgate per user: the first start listens on a local socket, a later one finds it there,
 // asks it to come to the front and goes no further. Two could start two games.
+//
+// Plain Unix sockets watched by the event loop: Qt's own local sockets come with its network
+// library, which would be loaded, with the libraries it needs, at every start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // Connects to, or else listens on, the socket of that name. A socket left by a Modgate that
     // crashed answers nobody, and is replaced.
     explicit SingleInstance(const QString& socketName, QObject* parent = nullptr);
+    ~SingleInstance() override;
 
     // False where another instance answered (and was asked to come to the front).
-    bool isFirst() const { return server != nullptr; }
+    bool isFirst() const { return first; }
 
     // The current user's socket: in the user's runtime folder.
     static QString defaultSocketName();
@@ -26,5 +29,10 @@ signals:
     void raiseRequested();
 
 private:
-    QLocalServer* server = nullptr;
+    void listen();
+    void acceptLater();
+
+    QByteArray path;
+    int listening = -1;
+    bool first = true;
 };
