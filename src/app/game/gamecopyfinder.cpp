@@ -41,21 +41,25 @@ void GameCopyFinder::find(const GameCopyPlaces& places, const std::optional<QStr
                           InUseChecked inUseChecked, Found found) {
     const quint64 look = ++latest;
     finding = true;
-    // Runs an answer on the main thread, unless a newer look has started since.
-    const auto answer = [this, look, queue = mainThread](std::function<void()> call, bool last) {
-        queue->perform([this, look, last, call = std::move(call)] {
+    // The answers stay here: the worker only hands over what it found.
+    answerInUse = std::move(inUseChecked);
+    answerFound = std::move(found);
+    detachNewThread([this, look, queue = mainThread, places = unshared(places),
+                     inUse = unshared(inUse), lister = listGamesFolder] {
+        queue->perform([this, look, program = unshared(programOf(inUse))] {
             if (look != latest)
                 return;
-            finding = !last;
-            call();
+            // A copy: the answer may start another look, which replaces the member.
+            const InUseChecked answer = answerInUse;
+            answer(program);
         });
-    };
-    detachNewThread([answer, places = unshared(places), inUse = unshared(inUse),
-                     lister = listGamesFolder, inUseChecked = std::move(inUseChecked),
-                     found = std::move(found)] {
-        answer([inUseChecked, program = unshared(programOf(inUse))] { inUseChecked(program); },
-               false);
-        QStringList copies = unshared(findGameCopies(places, hostArchitecture(), lister));
-        answer([found, copies = std::move(copies)] { found(copies); }, true);
+        queue->perform(
+            [this, look, copies = unshared(findGameCopies(places, hostArchitecture(), lister))] {
+                if (look != latest)
+                    return;
+                finding = false;
+                const Found answer = answerFound;
+                answer(copies);
+            });
     });
 }

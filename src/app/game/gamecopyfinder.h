@@ -40,6 +40,8 @@ public:
 private:
     std::shared_ptr<MainThreadQueue> mainThread;
     GamesFolderLister listGamesFolder = gamesFolderEntries;
+    InUseChecked answerInUse;
+    Found answerFound;
     quint64 latest = 0;
     bool finding = false;
 };
