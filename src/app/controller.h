@@ -61,7 +61,8 @@ public:
     // Makes the controller the table's data source and delegate; done once with the outlets.
     void connectOutlets();
 
-    // Start-up. Returns early when the user cancelled locating the game.
+    // Start-up: the window shows at once while the copies of the game are looked for on a worker.
+    // Where none is found the folder dialog follows, and cancelling it ends the application.
     void awakeFromNib();
     // True once the application was told to end (the location dialog was cancelled).
     bool hasTerminated() const { return terminated; }
