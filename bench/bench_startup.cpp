@@ -5,7 +5,9 @@
 // the parent's spawn, and from the child's main(), to the first paint of the window, and the
 // child's peak resident memory (VmHWM) at that moment. The launcher runs its real start-up on
 // the sample installation: Launcher (the window from its form, the controller wired to it) and
-// Controller::awakeFromNib() (game located from the log, settings written, search started).
+// Controller::awakeFromNib() (game located from the log, settings written, search started),
+// behind the single-instance guard, as applicationMain() runs them. For the launcher, the time
+// each step of start-up took is printed too.
 //
 //   bench_startup [--runs N] [--home SAMPLE_HOME]
 //
@@ -14,21 +16,27 @@
 #include "app/applicationmain.h"
 #include "app/controller.h"
 #include "app/launcher.h"
+#include "app/singleinstance.h"
 #include "peakmemory.h"
 #include "window/vxfadewindow.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -55,12 +63,22 @@ class FirstPaint : public QObject {
 public:
     FirstPaint(qint64 spawned, qint64 mainEntered) : spawned(spawned), mainEntered(mainEntered) {}
 
+    // A step of start-up ended now: it is printed as the time since the previous one.
+    void stepDone(const char* name) {
+        const qint64 now = monotonicNanoseconds();
+        steps += QByteArray(" step_") + name + "_us=" + QByteArray::number((now - lastStep) / 1000);
+        lastStep = now;
+    }
+
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             const qint64 now = monotonicNanoseconds();
-            std::printf("spawn_to_paint_us=%lld main_to_paint_us=%lld peak_kib=%lld\n",
+            if (!steps.isEmpty())
+                stepDone("paint");
+            std::printf("spawn_to_paint_us=%lld main_to_paint_us=%lld peak_kib=%lld%s\n",
                         (long long)((now - spawned) / 1000),
-                        (long long)((now - mainEntered) / 1000), (long long)peakResidentKiB());
+                        (long long)((now - mainEntered) / 1000), (long long)peakResidentKiB(),
+                        steps.constData());
             std::fflush(stdout);
             _exit(0);
         }
@@ -70,25 +88,55 @@ public:
 private:
     qint64 spawned;
     qint64 mainEntered;
+    qint64 lastStep = mainEntered;
+    QByteArray steps;
 };
 
-// The launcher window's widgets, laid out alike, with nothing behind them.
+// The launcher window's widgets, laid out alike, with nothing behind them: the game row, the
+// table over the details pane (nothing selected: only its note shows), and the status row.
 std::unique_ptr<QWidget> bareWindow() {
     auto window = std::make_unique<QWidget>();
     window->setWindowTitle(QStringLiteral("Modgate"));
-    window->resize(460, 360);
+    window->resize(560, 640);
     auto* layout = new QVBoxLayout(window.get());
-    layout->addWidget(new QTableView);
-    auto* row = new QHBoxLayout;
+    auto* gameRow = new QHBoxLayout;
+    gameRow->addWidget(new QLabel(QStringLiteral("&Game")));
+    gameRow->addWidget(new QComboBox, 1);
+    gameRow->addWidget(new QPushButton(QStringLiteral("Reload")));
+    layout->addLayout(gameRow);
+
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(new QTableView);
+    auto* details = new QWidget;
+    auto* detailsLayout = new QVBoxLayout(details);
+    detailsLayout->addWidget(new QLabel(QStringLiteral("No mod selected.")), 1);
+    auto* facts = new QFormLayout;
+    for (const char* fact : {"Launch passes:", "Game folder:", "Executable:"})
+        facts->addRow(QString::fromLatin1(fact), new QLineEdit);
+    detailsLayout->addLayout(facts);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{new QLabel, new QLabel, new QTextBrowser,
+                                                           new QPushButton("Visit Web Site")}) {
+        detailsLayout->addWidget(hidden);
+        hidden->hide();
+    }
+    for (int row = 0; row < facts->rowCount(); ++row)
+        facts->setRowVisible(row, false);
+    splitter->addWidget(details);
+    layout->addWidget(splitter, 1);
+
+    auto* statusRow = new QHBoxLayout;
     auto* busy = new QProgressBar;
     busy->setMaximumWidth(80);
     busy->setVisible(false);
-    row->addWidget(busy);
-    row->addWidget(new QLabel, 1);
+    statusRow->addWidget(busy);
+    statusRow->addWidget(new QLabel, 1);
+    auto* showLog = new QPushButton(QStringLiteral("Show Log"));
+    showLog->setVisible(false);
+    statusRow->addWidget(showLog);
     auto* launch = new QPushButton(QStringLiteral("Launch"));
     launch->setEnabled(false);
-    row->addWidget(launch);
-    layout->addLayout(row);
+    statusRow->addWidget(launch);
+    layout->addLayout(statusRow);
     return window;
 }
 
@@ -105,10 +153,17 @@ int childMain(int argc, char** argv, const QByteArray& kind, qint64 spawned) {
     }
 
     // As applicationMain() does, with the paint hook on the window.
+    firstPaint.stepDone("application");
     configureApplication();
+    const SingleInstance instance(SingleInstance::defaultSocketName());
+    if (!instance.isFirst())
+        return 1;
+    firstPaint.stepDone("singleinstance");
     Launcher launcher;
     launcher.window().installEventFilter(&firstPaint);
+    firstPaint.stepDone("launcher");
     launcher.controller().awakeFromNib();
+    firstPaint.stepDone("awake");
     if (launcher.controller().hasTerminated()) {
         std::fprintf(stderr, "bench_startup: the game was not found; is HOME the sample home?\n");
         return 1;
@@ -120,6 +175,7 @@ struct Sample {
     double spawnToPaintMs = 0;
     double mainToPaintMs = 0;
     double peakMiB = 0;
+    std::vector<std::pair<QByteArray, double>> stepsMs; // in the order they ran
 };
 
 std::optional<Sample> runChild(const QString& kind, const QString& home) {
@@ -155,6 +211,8 @@ std::optional<Sample> runChild(const QString& kind, const QString& home) {
             sample.mainToPaintMs = value / 1000.0;
         else if (pair.at(0) == "peak_kib")
             sample.peakMiB = value / 1024.0;
+        else if (pair.at(0).startsWith("step_"))
+            sample.stepsMs.emplace_back(pair.at(0).sliced(5).chopped(3), value / 1000.0);
     }
     if (!complete || sample.peakMiB <= 0)
         return std::nullopt;
@@ -195,10 +253,31 @@ void printComparison(const char* title, const Figures& bare, const Figures& app)
                 app.mainToPaintMs, app.peakMiB);
     const double ratio = app.spawnToPaintMs / bare.spawnToPaintMs;
     const double extra = app.peakMiB - bare.peakMiB;
-    std::printf("  time: %.2fx the bare window (goal <= 1.50x): %s; from main(): %.2fx\n", ratio,
-                ratio <= 1.5 ? "met" : "NOT met", app.mainToPaintMs / bare.mainToPaintMs);
-    std::printf("  peak memory: %+.1f MiB over the bare window (goal <= +10 MiB): %s\n", extra,
-                extra <= 10.0 ? "met" : "NOT met");
+    std::printf("  time: %.2fx the bare window (goal <= 1.20x): %s; from main(): %.2fx\n", ratio,
+                ratio <= 1.2 ? "met" : "NOT met", app.mainToPaintMs / bare.mainToPaintMs);
+    std::printf("  peak memory: %+.1f MiB over the bare window (goal <= +5 MiB): %s\n", extra,
+                extra <= 5.0 ? "met" : "NOT met");
+}
+
+// Where the launcher's time goes: the median of each step, and of the time before main() (the
+// process and its libraries), which the bare window's process spends alike.
+void printSteps(const std::vector<Sample>& bare, const std::vector<Sample>& app) {
+    const auto beforeMain = [](const std::vector<Sample>& samples) {
+        std::vector<double> values;
+        for (const Sample& sample : samples)
+            values.push_back(sample.spawnToPaintMs - sample.mainToPaintMs);
+        return median(values);
+    };
+    std::printf("launcher's steps, median ms (bare window: %.1f before main())\n",
+                beforeMain(bare));
+    std::printf("  %-16s %8.1f\n", "before main()", beforeMain(app));
+    for (size_t step = 0; step < app.front().stepsMs.size(); ++step) {
+        std::vector<double> values;
+        for (const Sample& sample : app)
+            values.push_back(sample.stepsMs.at(step).second);
+        std::printf("  %-16s %8.1f\n", app.front().stepsMs.at(step).first.constData(),
+                    median(values));
+    }
 }
 
 int parentMain(int argc, char** argv) {
@@ -254,6 +333,7 @@ int parentMain(int argc, char** argv) {
     std::printf("Start-up to the first paint of the window, offscreen, %d runs each\n", runs);
     printComparison("median:", summarize(bare, false), summarize(app, false));
     printComparison("best:", summarize(bare, true), summarize(app, true));
+    printSteps(bare, app);
     return 0;
 }
 

@@ -297,10 +297,13 @@ private slots:
             return;
         }
         if (end == End::Relaunch) {
-            // The first welcome's delayed clear still empties the status line.
+            // The first welcome's delayed clear leaves the new launch's text alone.
+            const QDeadlineTimer firstClear(3500);
             QVERIFY(QFile::remove(quitPath));
             controller->launch();
-            QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L "_s, slow);
+            QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L Launching, please wait..."_s, slow);
+            QTest::qWait(int(firstClear.remainingTime()));
+            QCOMPARE(now(), u"---L Launching, please wait..."_s);
             fixtures::writeFile(quitPath);
             QTRY_COMPARE_WITH_TIMEOUT(now(), u"W-B- Welcome back!"_s, slow);
         }

@@ -72,6 +72,20 @@ private slots:
     }
     void reading() { compare<Text>(); }
 
+    // A program's first bytes, as a failed start reads them: never from a FIFO or a folder.
+    void readingHead_data() {
+        using Bytes = std::optional<QByteArray>;
+        table<Bytes>();
+        const QString file = dir.filePath(u"program"_s), fifo = dir.filePath(u"programfifo"_s);
+        QVERIFY(fixtures::writeFile(file, "\177ELF\002"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0755) == 0);
+        QTest::newRow("first bytes") << headOfRegularFile(file, 4) << Bytes("\177ELF"_ba);
+        QTest::newRow("shorter file") << headOfRegularFile(file, 9) << Bytes("\177ELF\002"_ba);
+        QTest::newRow("FIFO, never waited on") << headOfRegularFile(fifo, 9) << Bytes();
+        QTest::newRow("folder") << headOfRegularFile(dir.path(), 9) << Bytes();
+    }
+    void readingHead() { compare<std::optional<QByteArray>>(); }
+
     void replacing_data() {
         table<QString>();
         QTest::newRow("quotes anywhere") << stringByReplacing(u"\"", u"", u"\"a\"b\""_s) << u"ab"_s;

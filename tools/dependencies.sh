@@ -26,7 +26,7 @@ modgate_ensure_packages() {
         for tool in cmake c++; do command -v "$tool" >/dev/null 2>&1 || missing_tools+=("$tool"); done
         if ((${#missing_tools[@]})); then
             echo "modgate: missing ${missing_tools[*]}; install CMake 3.24+, a C++20 compiler and the" \
-                "Qt 6 development packages (Core, Gui, Widgets, Svg, Network, Test)." >&2
+                "Qt 6 development packages (Core, Gui, Widgets, Svg, Test)." >&2
             exit 1
         fi
         return 0

@@ -2,6 +2,8 @@
 #include "app/controller.h"
 
 #include "app/details/moddetailspane.h"
+#include "app/game/gamecopyfinder.h"
+#include "app/game/gameprogramlookup.h"
 #include "app/table/lockingselectionmodel.h"
 #include "app/table/modsortmodel.h"
 #include "app/table/modtablemodel.h"
@@ -33,7 +35,9 @@ ModEntry baseGameEntry() {
 } // namespace
 
 Controller::Controller(QObject* parent)
-    : QObject(parent), mainThread(std::make_shared<MainThreadQueue>(this)) {}
+    : QObject(parent), copyFinder(new GameCopyFinder(this)),
+      gamePrograms(new GameProgramLookup([this] { showSelectedModDetails(); }, this)),
+      mainThread(std::make_shared<MainThreadQueue>(this)) {}
 
 Controller::~Controller() {
     // Workers outlive us; what they queue from now on goes nowhere.
@@ -105,14 +109,8 @@ void Controller::awakeFromNib() {
     UserDefaults::standard().registerDefaults({{preferenceKeys::fadingWindows, true}});
     setUpLinkColumn();
 
-    // A stored copy that is gone is looked for again now, while the player sees the result.
-    if (!relocateIfGone()) {
-        terminate();
-        return;
-    }
-
-    showGameCopies();
-    startSearch();
+    // The window comes at once; the copies of the game are looked for meanwhile.
+    locateAtStartUp();
 
     tableView->setFocus();
     window->makeKeyAndOrderFront(this);

@@ -20,6 +20,8 @@
 #include <optional>
 
 class BusyIndicator;
+class GameCopyFinder;
+class GameProgramLookup;
 class GameSelector;
 class GameLogWindow;
 class LinkButtonCell;
@@ -61,7 +63,8 @@ public:
     // Makes the controller the table's data source and delegate; done once with the outlets.
     void connectOutlets();
 
-    // Start-up. Returns early when the user cancelled locating the game.
+    // Start-up: the window shows at once while the copies of the game are looked for on a worker.
+    // Where none is found the folder dialog follows, and cancelling it ends the application.
     void awakeFromNib();
     // True once the application was told to end (the location dialog was cancelled).
     bool hasTerminated() const { return terminated; }
@@ -160,13 +163,24 @@ private:
 
     // --- copies of the game ---
     void connectGameCopyControls();
-    void showGameCopies();
+    // Start-up: the stored copy is searched once the worker has found it there; where it is not,
+    // the first copy found is used, else the player is asked.
+    void locateAtStartUp();
+    void startUpCopiesFound(const QStringList& copies);
+    // Looks for the copies again, on a worker; the selector fills when they arrive.
+    void lookForGameCopies();
+    void showGameCopies(const QStringList& copies);
     void startSearch();
     void updateGameControls();
     int searchGeneration = 0;
     bool relistAfterGame = false;
     // What the status line says once the search has ended, where not "".
     QString statusAfterSearch;
+    GameCopyFinder* copyFinder;
+    GameProgramLookup* gamePrograms;
+    QStringList foundCopies;
+    // The copy in use has been found at start-up (or chosen since).
+    bool located = false;
 
     // --- table ---
     ModTableModel* tableModel = nullptr;

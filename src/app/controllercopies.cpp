@@ -2,6 +2,8 @@
 #include "app/controller.h"
 
 #include "app/details/moddetailspane.h"
+#include "app/game/gamecopyfinder.h"
+#include "app/game/gameprogramlookup.h"
 #include "app/game/gameselector.h"
 #include "app/table/modtablemodel.h"
 #include "installation/gamecopies.h"
@@ -22,10 +24,65 @@ void Controller::connectGameCopyControls() {
         connect(reloadButton, &QPushButton::clicked, this, [this] { reload(); });
 }
 
-void Controller::showGameCopies() {
+void Controller::locateAtStartUp() {
+    const std::optional<QString> stored =
+        UserDefaults::standard().stringForKey(preferenceKeys::unrealPath);
+    // Until the copy in use is known to be there, the window is as while its mods are searched.
+    modSearchBegan();
+    showGameCopies({});
+    copyFinder->find(
+        gameCopyPlaces(), stored,
+        [this, stored](const std::optional<QString>& program) {
+            // A stored copy that is gone waits for the others.
+            if (!program || located)
+                return;
+            located = true;
+            gamePrograms->remember(*stored, program);
+            startSearch();
+        },
+        [this](const QStringList& copies) { startUpCopiesFound(copies); });
+}
+
+void Controller::startUpCopiesFound(const QStringList& copies) {
+    if (!located) {
+        // A log line naming a game that has since been moved or deleted must not win over the
+        // player: only recognised copies are found.
+        UserDefaults& defaults = UserDefaults::standard();
+        defaults.setObjectForKey(std::nullopt, preferenceKeys::unrealPath);
+        std::optional<QString> chosen =
+            copies.isEmpty() ? askForGameFolder() : std::optional(copies.constFirst());
+        if (!chosen) {
+            terminate();
+            return;
+        }
+        defaults.setObjectForKey(*chosen, preferenceKeys::unrealPath);
+        located = true;
+        startSearch();
+        showSelectedModDetails();
+    }
+    showGameCopies(copies);
+}
+
+void Controller::lookForGameCopies() {
+    const std::optional<QString> stored =
+        UserDefaults::standard().stringForKey(preferenceKeys::unrealPath);
+    // A copy may have changed since: what it starts is looked at again.
+    gamePrograms->forget();
+    showGameCopies(foundCopies);
+    copyFinder->find(
+        gameCopyPlaces(), stored,
+        [this, stored](const std::optional<QString>& program) {
+            if (stored)
+                gamePrograms->remember(*stored, program);
+        },
+        [this](const QStringList& copies) { showGameCopies(copies); });
+}
+
+void Controller::showGameCopies(const QStringList& copies) {
+    foundCopies = copies;
     if (gameSelector)
         gameSelector->setCopies(
-            findGameCopies(gameCopyPlaces()),
+            copies,
             UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString()));
 }
 
@@ -57,7 +114,7 @@ void Controller::reload() {
     // The running game's copy stays the listed one.
     if (launching)
         return;
-    showGameCopies();
+    lookForGameCopies();
     startSearch();
 }
 
@@ -65,6 +122,7 @@ void Controller::useGameCopy(const QString& gamePath) {
     if (launching)
         return;
     UserDefaults::standard().setObjectForKey(gamePath, preferenceKeys::unrealPath);
+    located = true;
     reload();
 }
 

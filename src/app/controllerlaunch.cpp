@@ -12,12 +12,13 @@
 #include "support/mainthreadqueue.h"
 #include "support/preferencekeys.h"
 #include "support/systemservices.h"
+#include "support/textfile.h"
 #include "support/threadhandover.h"
+#include "support/transienttext.h"
 #include "support/userdefaults.h"
 #include "window/vxfadewindow.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -52,10 +53,10 @@ std::optional<GameStop> unshared(const std::optional<GameStop>& stop) {
 
 // The system's reason for a failed start, or where the program exists but cannot run here, why.
 QString startFailureReason(const QString& executable, const QString& systemReason) {
-    QFile program(executable);
-    if (!program.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> head = headOfRegularFile(executable, programHeadBytes);
+    if (!head)
         return systemReason;
-    return programCannotRunReason(program.read(programHeadBytes), hostArchitecture(),
+    return programCannotRunReason(*head, hostArchitecture(),
                                   [](const QString& path) { return QFileInfo::exists(path); })
         .value_or(systemReason);
 }
@@ -72,9 +73,9 @@ void Controller::launch() {
     QString launchingText = QStringLiteral("Launching, please wait...");
     std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());
     if (!layout) {
-        const bool located = relocateIfGone();
-        showGameCopies();
-        if (!located) {
+        const bool found = relocateIfGone();
+        lookForGameCopies();
+        if (!found) {
             // The player would rather not point at a copy now: nothing starts, Modgate stays.
             statusField->setText(QStringLiteral("No copy of the game chosen."));
             return;
@@ -171,16 +172,9 @@ void Controller::utClosed(const std::optional<GameStop>& stop) {
         showLogButton->show();
         systemLog(stoppedPrefix + stop->reason);
     } else {
-        statusField->setText(QStringLiteral("Welcome back!"));
-        // Not cancelled by a new launch; only that launch's failure is left standing, since it
-        // is what the player must read.
-        performAfterDelay(statusField, 3000, [label = statusField] {
-            // Nor a search's, which the return from a relocated copy may have started.
-            if (!label->text().startsWith(startFailurePrefix) &&
-                !label->text().startsWith(stoppedPrefix) &&
-                label->text() != u"Searching for mods...")
-                label->setText(QStringLiteral(""));
-        });
+        // Only the welcome goes after 3 s: a new launch's, a failure's or a search's text stays,
+        // since a screen reader would not say it again.
+        showForAWhile(*statusField, QStringLiteral("Welcome back!"), std::chrono::seconds(3));
     }
     launchButton->setEnabled(selectedRow() >= 0);
     locked = false;

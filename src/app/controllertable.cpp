@@ -2,12 +2,12 @@
 #include "app/controller.h"
 
 #include "app/details/moddetailspane.h"
+#include "app/game/gameprogramlookup.h"
 #include "app/table/linkbuttoncell.h"
 #include "app/table/linkcelldelegate.h"
 #include "app/table/modtableaccessible.h"
 #include "app/table/modtablemodel.h"
 #include "catalogue/weblink.h"
-#include "installation/gamelayout.h"
 #include "support/preferencekeys.h"
 #include "support/systemservices.h"
 #include "support/userdefaults.h"
@@ -100,9 +100,10 @@ void Controller::showSelectedModDetails() {
     const QString gamePath =
         UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString());
     if (!entry.launchName) {
-        const std::optional<GameLayout> layout = recognizeGameLayout(gamePath);
-        detailsPane->showBaseGame(
-            entry, gamePath, layout ? std::optional<QString>(layout->executable) : std::nullopt);
+        // Worked out on a worker: the field stays empty until it is known.
+        const std::optional<QString>* program = gamePrograms->program(gamePath);
+        detailsPane->showBaseGame(entry, gamePath,
+                                  program ? *program : std::optional<QString>(QString()));
         return;
     }
     // Mods are the folders below the search base, which is the game folder and a "/".

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class QLocalServer;
-
 // One Modgate per user: the first start listens on a local socket, a later one finds it there,
 // hands it its request (its arguments: none, or a mod to launch) and goes no further. Two could
 // start two games.
+//
+// Plain Unix sockets watched by the event loop: Qt's own local sockets come with its network
+// library, which would be loaded, with the libraries it needs, at every start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -18,9 +20,10 @@ public:
     // is replaced.
     explicit SingleInstance(const QString& socketName, const QStringList& request = {},
                             QObject* parent = nullptr);
+    ~SingleInstance() override;
 
     // False where another instance answered (and was handed the request).
-    bool isFirst() const { return server != nullptr; }
+    bool isFirst() const { return first; }
 
     // The current user's socket: in the user's runtime folder.
     static QString defaultSocketName();
@@ -30,5 +33,10 @@ signals:
     void requestReceived(const QStringList& request);
 
 private:
-    QLocalServer* server = nullptr;
+    void listen();
+    void acceptLater();
+
+    QByteArray path;
+    int listening = -1;
+    bool first = true;
 };

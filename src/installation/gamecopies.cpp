@@ -46,15 +46,6 @@ private:
     QStringList seen;
 };
 
-// The games folder's entries one level down, at most the cap of them, links to folders included.
-QStringList gamesFolderEntries(const QString& gamesFolder) {
-    QStringList entries;
-    QDirIterator it(gamesFolder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    while (entries.size() < maxGamesFolderEntries && it.hasNext())
-        entries.append(it.next());
-    return entries;
-}
-
 // The game folder a `ut2004` command leads to, when it resolves into a System* folder.
 std::optional<QString> gameFolderOfCommand(const QString& folder) {
     const QFileInfo command(folder + QStringLiteral("/ut2004"));
@@ -66,6 +57,14 @@ std::optional<QString> gameFolderOfCommand(const QString& folder) {
 }
 
 } // namespace
+
+QStringList gamesFolderEntries(const QString& gamesFolder) {
+    QStringList entries;
+    QDirIterator it(gamesFolder, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (entries.size() < maxGamesFolderEntries && it.hasNext())
+        entries.append(it.next());
+    return entries;
+}
 
 GameCopyPlaces defaultGameCopyPlaces() {
     const QString home = QDir::homePath();
@@ -79,7 +78,8 @@ GameCopyPlaces defaultGameCopyPlaces() {
             qEnvironmentVariable("PATH").split(u':', Qt::SkipEmptyParts)};
 }
 
-QStringList findGameCopies(const GameCopyPlaces& places, CpuArchitecture architecture) {
+QStringList findGameCopies(const GameCopyPlaces& places, CpuArchitecture architecture,
+                           const GamesFolderLister& listGamesFolder) {
     Collector found(architecture);
     for (const QString& log : places.gameLogs)
         if (const std::optional<QString> text = stringWithContentsOfFile(log, maxGameLogBytes))
@@ -102,7 +102,7 @@ QStringList findGameCopies(const GameCopyPlaces& places, CpuArchitecture archite
                 found.offer(folder);
     }
     if (!places.gamesFolder.isEmpty()) {
-        for (const QString& entry : gamesFolderEntries(places.gamesFolder)) {
+        for (const QString& entry : listGamesFolder(places.gamesFolder)) {
             found.offer(entry);
             found.offer(entry + u'/' + gameName);
         }

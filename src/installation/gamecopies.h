@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // Most entries looked at in the games folder: a folder of thousands must not stall start-up.
@@ -23,10 +24,17 @@ struct GameCopyPlaces {
 // The places for the current user: below the home folder, the data home and the PATH.
 GameCopyPlaces defaultGameCopyPlaces();
 
+// The games folder's entries one level down, at most maxGamesFolderEntries of them, links to
+// folders included.
+QStringList gamesFolderEntries(const QString& gamesFolder);
+using GamesFolderLister = std::function<QStringList(const QString& gamesFolder)>;
+
 // Every recognised copy of the game in the places, in their order, each folder once (compared by
-// canonical path), as the place names it. A place that cannot be read gives none.
+// canonical path), as the place names it. A place that cannot be read gives none. Files are read
+// only where they are regular files, so a FIFO in a file's place holds nothing up.
 QStringList findGameCopies(const GameCopyPlaces& places,
-                           CpuArchitecture architecture = hostArchitecture());
+                           CpuArchitecture architecture = hostArchitecture(),
+                           const GamesFolderLister& listGamesFolder = gamesFolderEntries);
 
 // Whether two paths name the same folder; an absent folder only equals its own path.
 bool isSameFolder(const QString& one, const QString& other);

@@ -54,6 +54,23 @@ std::optional<QByteArray> readAtMost(int fd, qsizetype sizeHint, qsizetype maxBy
     return bytes;
 }
 
+// Opens a regular file for reading, or gives -1: O_NONBLOCK so that a stray FIFO cannot hold the
+// caller at open(), and only regular files, as a folder has no bytes and a FIFO or a device may
+// never end. The file's size goes to size.
+int openRegularFile(const QByteArray& nativePath, qsizetype& size) {
+    if (nativePath.isEmpty() || nativePath.contains('\0'))
+        return -1;
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        size = qsizetype(info.st_size);
+        return fd;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
 } // namespace
 
 QString decodeText(const QByteArray& bytes) {
@@ -78,21 +95,34 @@ QString decodeText(const QByteArray& bytes) {
 
 std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath,
                                                       qsizetype maxBytes) {
-    if (nativePath.isEmpty() || nativePath.contains('\0') || maxBytes < 0)
-        return std::nullopt;
-    // O_NONBLOCK so that a stray FIFO cannot hold the caller at open().
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    qsizetype size = 0;
+    const int fd = maxBytes < 0 ? -1 : openRegularFile(nativePath, size);
     if (fd < 0)
         return std::nullopt;
-    std::optional<QByteArray> bytes;
-    struct stat info {};
-    // Only regular files: a folder has no text, and a FIFO or a device may never end.
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        bytes = readAtMost(fd, qsizetype(info.st_size), maxBytes);
+    const std::optional<QByteArray> bytes = readAtMost(fd, size, maxBytes);
     ::close(fd);
     if (!bytes)
         return std::nullopt;
     return decodeText(*bytes);
+}
+
+std::optional<QByteArray> headOfRegularFile(const QString& path, qsizetype maxBytes) {
+    qsizetype size = 0;
+    const int fd = maxBytes < 0 ? -1 : openRegularFile(QFile::encodeName(path), size);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes(maxBytes, Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < maxBytes) {
+        const ssize_t got = ::read(fd, bytes.data() + used, size_t(maxBytes - used));
+        if (got > 0)
+            used += got;
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    ::close(fd);
+    bytes.truncate(used);
+    return bytes;
 }
 
 std::optional<QString> stringWithContentsOfFile(const QString& path, qsizetype maxBytes) {

@@ -12,6 +12,9 @@ QString decodeText(const QByteArray& bytes);
 // The whole file as text; absent when it cannot be read (missing, unreadable, a folder) or holds
 // more than maxBytes bytes. No more than maxBytes + 1 bytes are ever read into memory.
 std::optional<QString> stringWithContentsOfFile(const QString& path, qsizetype maxBytes);
+// The first bytes of a regular file, at most maxBytes of them; absent for anything else (a FIFO
+// or a device is never waited on).
+std::optional<QByteArray> headOfRegularFile(const QString& path, qsizetype maxBytes);
 // The same, for a path given as the file system's own bytes.
 std::optional<QString> stringWithContentsOfNativePath(const QByteArray& nativePath,
                                                       qsizetype maxBytes);

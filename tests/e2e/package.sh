@@ -14,8 +14,8 @@ lintian_options=(--fail-on error,warning)
 [ "$(id -u)" -ne 0 ] || lintian_options+=(--allow-root)
 report=$(lintian "${lintian_options[@]}" "$deb" 2>&1) || fail "lintian: $report"
 depends=$(dpkg-deb --info "$deb" | grep -E '^ Depends: .*qt6-qpa-plugins') &&
-    grep -q libqt6svg6 <<<"$depends" && grep -q libqt6network6 <<<"$depends" ||
-    fail "Depends: lacks the Qt platform or SVG plugins, or Qt Network"
+    grep -q libqt6svg6 <<<"$depends" && grep -q libqt6widgets6 <<<"$depends" ||
+    fail "Depends: lacks the Qt platform or SVG plugins, or Qt Widgets"
 contents=$(dpkg-deb --contents "$deb")
 for file in games/modgate share/applications/$id.desktop share/icons/hicolor/scalable/apps/$id.svg \
     share/metainfo/$id.metainfo.xml share/doc/modgate/copyright share/doc/modgate/changelog.gz \
