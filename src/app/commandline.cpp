@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 
+#include "modinstall/installcommand.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -14,6 +16,7 @@ std::optional<CommandLineAnswer> answerCommandLine(const QStringList& arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     parser.addOptions({help, version});
+    parser.addOptions(installCommandOptions());
 
     QString refusal;
     if (!parser.parse(arguments))
@@ -24,8 +27,12 @@ std::optional<CommandLineAnswer> answerCommandLine(const QStringList& arguments)
         return CommandLineAnswer{parser.helpText()};
     else if (parser.isSet(version))
         return CommandLineAnswer{QStringLiteral("Modgate " MODGATE_VERSION "\n")};
-    else
+    else if (const auto run = runInstallCommand(parser); !run)
         return std::nullopt;
+    else if (const auto* usage = std::get_if<InstallCommandUsageError>(&*run))
+        refusal = usage->reason;
+    else
+        return CommandLineAnswer{{}, false, std::get<int>(*run)};
     return CommandLineAnswer{QStringLiteral("modgate: %1\n\n%2").arg(refusal, parser.helpText()),
                              true, 2};
 }

@@ -13,6 +13,7 @@ struct CommandLineAnswer {
 };
 
 // The answer to these arguments, the program's name first: the usage for --help, the version for
-// --version, the usage as a refusal for anything else; absent when there is nothing but the name.
+// --version, the exit code of an install, removal or list (modinstall/installcommand.h), the
+// usage as a refusal for anything else; absent when there is nothing but the name.
 // A QCoreApplication must exist (the usage names the program as it was started).
 std::optional<CommandLineAnswer> answerCommandLine(const QStringList& arguments);
