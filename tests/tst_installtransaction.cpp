@@ -103,9 +103,15 @@ class TestInstallTransaction : public QObject {
 
     std::variant<InstallRecord, InstallRefusal> install(const QString& spec, bool consent = true) {
         MemorySource source(u"Mod.zip"_s, filesOf(spec));
+        InstallPlan plan = plainPlan(source, game, u"Mod"_s);
+        // Readmes are left out, and kept beside the record.
+        for (qsizetype i = plan.files.size() - 1; i >= 0; --i)
+            if (plan.files[i].destination.contains(u"ReadMe"))
+                plan.leftOut.append(
+                    {plan.files[i].destination, u"a readme"_s, plan.files.takeAt(i).entry, true});
         InstallOptions options;
         options.consentToReplace = consent;
-        return installMod(game, source, plainPlan(source, game, u"Mod"_s), options);
+        return installMod(game, source, plan, options);
     }
 
     // Starts a helper (the install child, or modgate itself) without a display.
@@ -148,7 +154,8 @@ private slots:
         QTest::addColumn<QStringList>("recorded");
         QTest::addColumn<QStringList>("replaced");
         QTest::newRow("new files and folders")
-            << u"System/Core.u=core"_s << u"Mod/System/Mod.u=abc;Mod/ut2k4mod.ini=[Mod];Top=t"_s
+            << u"System/Core.u=core"_s
+            << u"Mod/System/Mod.u=abc;Mod/ut2k4mod.ini=[Mod];Top=t;Mod/Help/ReadMe.txt=read me"_s
             << false << QString()
             << QStringList{u"Mod/System/Mod.u"_s, u"Mod/ut2k4mod.ini"_s, u"Top"_s} << QStringList();
         QTest::newRow("identical file skipped")
@@ -185,9 +192,16 @@ private slots:
         const InstallRecord& record = std::get<InstallRecord>(result);
         QCOMPARE(readRecord(defaultRecordsFolder(), u"Mod"_s, game), record);
         QCOMPARE(record.gameFolder, QFileInfo(game).canonicalFilePath());
+        const QString readmes = readmesFolderOf(recordPath(defaultRecordsFolder(), u"Mod"_s, game));
         for (const MemoryEntry& file : filesOf(download)) {
-            QCOMPARE(contents(game + u'/' + file.name), file.bytes);
-            QCOMPARE(modeOf(game + u'/' + file.name), 0644);
+            const bool readme = file.name.contains(u"ReadMe");
+            QCOMPARE(QFileInfo::exists(game + u'/' + file.name), !readme);
+            QCOMPARE(contents((readme ? readmes + u'/' + QFileInfo(file.name).fileName()
+                                      : game + u'/' + file.name)),
+                     file.bytes);
+            QCOMPARE(modeOf(game + u'/' + file.name), readme ? -1 : 0644);
+            if (readme)
+                QCOMPARE(record.readmes, (QList<KeptReadme>{{file.name, u"ReadMe.txt"_s}}));
         }
         QCOMPARE(pathsOf(record.files), recorded);
         for (const RecordedFile& file : record.files)
@@ -353,7 +367,9 @@ private slots:
         QVERIFY(makeFiles(game, u"System/Shared.u=original;Other/ut2k4mod.ini=[Mod]"_s));
         const auto before = snapshot(game);
         QVERIFY(std::holds_alternative<InstallRecord>(install(
-            u"Mod/System/M.u=m;Mod/ut2k4mod.ini=[Mod];Mod/Empty/x.txt=x;System/Shared.u=new"_s)));
+            u"Mod/System/M.u=m;Mod/ut2k4mod.ini=[Mod];Mod/Empty/x.txt=x;System/Shared.u=new;ReadMe=r"_s)));
+        const QString readmes = readmesFolderOf(recordPath(defaultRecordsFolder(), u"Mod"_s, game));
+        QVERIFY(QFileInfo::exists(readmes + u"/ReadMe"_s));
         QVERIFY(fixtures::writeFile(game + u"/Mod/ut2k4mod.ini"_s, "[Mod] changed"));
 
         const auto removal = removeInstall(game, u"Mod"_s);
@@ -365,6 +381,7 @@ private slots:
         QCOMPARE(result.restored, QStringList{u"System/Shared.u"_s});
         QCOMPARE(result.problems, QStringList());
         QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
+        QVERIFY(!QFileInfo::exists(readmes));
         QVERIFY(QFile::remove(game + u"/Mod/ut2k4mod.ini"_s) && QDir(game).rmdir(u"Mod"_s));
         QCOMPARE(snapshot(game), before);
 

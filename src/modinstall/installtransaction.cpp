@@ -93,6 +93,24 @@ QByteArray readAtMost(int folder, const QByteArray& name, qint64 maxBytes) {
     }
 }
 
+// Copies a file out of the staging folder, a piece at a time.
+bool copyOut(int folder, const QByteArray& name, const QString& path) {
+    const FileDescriptor in(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    QFile out(path);
+    if (!in.isOpen() || !out.open(QIODevice::WriteOnly))
+        return false;
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (;;) {
+        const ssize_t got = ::read(in.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        if (out.write(buffer.data(), got) != got)
+            return false;
+    }
+}
+
 bool writeNewFile(int folder, const QByteArray& name, const QByteArray& bytes) {
     FileDescriptor file(::openat(folder, name.constData(),
                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -111,15 +129,11 @@ std::optional<QString> publishRecord(int staging, const QString& recordFile) {
         return QStringLiteral("the record of the install was lost");
     const QString readmes = readmesFolderOf(recordFile);
     QDir(readmes).removeRecursively();
-    for (qsizetype i = 0; i < record->readmes.size(); ++i) {
-        const QByteArray copy =
-            readAtMost(staging, stagedName(readmeSlots + int(i)), qint64(1) << 30);
-        QFile kept(readmes + u'/' + record->readmes[i].fileName);
-        if (!QDir().mkpath(readmes) || !kept.open(QIODevice::WriteOnly) ||
-            kept.write(copy) != copy.size())
-            return QStringLiteral("cannot keep the readme %1: %2")
-                .arg(record->readmes[i].entry, kept.errorString());
-    }
+    for (qsizetype i = 0; i < record->readmes.size(); ++i)
+        if (!QDir().mkpath(readmes) || !copyOut(staging, stagedName(readmeSlots + int(i)),
+                                                readmes + u'/' + record->readmes[i].fileName))
+            return QStringLiteral("cannot keep the readme %1 in %2")
+                .arg(record->readmes[i].entry, readmes);
     return writeRecord(folder, *record);
 }
 

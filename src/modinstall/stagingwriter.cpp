@@ -32,7 +32,9 @@ StagingWriter::~StagingWriter() {
 
 void StagingWriter::post(Task task) {
     {
-        std::lock_guard lock(mutex);
+        // Many small files make many tasks: their number is bounded too.
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return tasks.size() < maxTasks; });
         tasks.push_back(std::move(task));
         ++pending;
     }

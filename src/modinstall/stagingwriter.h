@@ -27,6 +27,7 @@ class StagingWriter {
 public:
     static constexpr qsizetype bufferBytes = qsizetype(1) << 20;
     static constexpr int maxBuffers = 8;
+    static constexpr std::size_t maxTasks = 4096;
 
     explicit StagingWriter(int folder);
     ~StagingWriter();

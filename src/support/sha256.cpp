@@ -51,8 +51,7 @@ std::optional<QString> sha256OfDescriptor(int descriptor, const std::atomic<bool
 }
 
 std::optional<QString> sha256OfFile(const QString& path, const std::atomic<bool>* cancel) {
-    const FileDescriptor file(
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (!file.isOpen())
         return std::nullopt;
     return sha256OfDescriptor(file.get(), cancel);

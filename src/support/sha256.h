@@ -33,8 +33,7 @@ private:
 // cancel.
 std::optional<QString> sha256OfDescriptor(int descriptor,
                                           const std::atomic<bool>* cancel = nullptr);
-// The SHA-256 of a regular file (never through a link at its last component); absent when it
-// cannot be read.
+// The SHA-256 of a file's bytes; absent when it cannot be read.
 std::optional<QString> sha256OfFile(const QString& path, const std::atomic<bool>* cancel = nullptr);
 
 // Whether text is a digest as finishHex() writes it.
