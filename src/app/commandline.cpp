@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/commandline.h"
 
+#include "modinstall/installcommand.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
@@ -92,6 +94,14 @@ std::optional<QString> requestRefusal(const QCommandLineParser& parser, const Op
     return std::nullopt;
 }
 
+// Whether an install, a removal or the list of installs is asked for.
+bool installing(const QCommandLineParser& parser) {
+    for (const char* name : {"install", "remove", "installed"})
+        if (parser.isSet(QLatin1StringView(name)))
+            return true;
+    return false;
+}
+
 } // namespace
 
 CommandLine readCommandLine(const QStringList& arguments) {
@@ -104,6 +114,10 @@ CommandLine readCommandLine(const QStringList& arguments) {
     const Options options;
     parser.addOptions({options.help, options.version, options.list, options.launch,
                        options.launchGame, options.game});
+    // Installing and removing mods; --game is shared with the options above.
+    for (const QCommandLineOption& option : installCommandOptions())
+        if (!option.names().contains(QStringLiteral("game")))
+            parser.addOption(option);
     for (const QString& name : qtOptionsWithValue) {
         QCommandLineOption option(name, QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -125,7 +139,17 @@ CommandLine readCommandLine(const QStringList& arguments) {
         return {CommandLineAnswer{parser.helpText()}, {}};
     else if (parser.isSet(options.version))
         return {CommandLineAnswer{QStringLiteral("Modgate " MODGATE_VERSION "\n")}, {}};
-    else
+    else if (installing(parser) && (parser.isSet(options.list) || parser.isSet(options.launch) ||
+                                    parser.isSet(options.launchGame)))
+        refusal = QStringLiteral("--install, --remove and --installed go with none of --list, "
+                                 "--launch and --launch-game.");
+    else if (const auto run = runInstallCommand(parser)) {
+        // Installing, removing or listing installs: done here, without a window.
+        if (const auto* usage = std::get_if<InstallCommandUsageError>(&*run))
+            refusal = usage->reason;
+        else
+            return {CommandLineAnswer{{}, false, std::get<int>(*run)}, {}};
+    } else
         refusal = requestRefusal(parser, options);
     if (refusal)
         return {CommandLineAnswer{

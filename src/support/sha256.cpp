@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/sha256.h"
+
+#include "support/filedescriptor.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <vector>
+
+void Sha256::Free::operator()(evp_md_ctx_st* context) const {
+    EVP_MD_CTX_free(context);
+}
+
+Sha256::Sha256() : context(EVP_MD_CTX_new()) {
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        qFatal("OpenSSL has no SHA-256");
+}
+
+Sha256::~Sha256() = default;
+
+void Sha256::add(QByteArrayView bytes) {
+    EVP_DigestUpdate(context.get(), bytes.data(), size_t(bytes.size()));
+}
+
+QString Sha256::finishHex() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), digest, &length);
+    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(digest), qsizetype(length)).toHex());
+}
+
+std::optional<QString> sha256OfDescriptor(int descriptor, const std::atomic<bool>* cancel) {
+    Sha256 sha;
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (;;) {
+        if (cancel && cancel->load())
+            return std::nullopt;
+        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return sha.finishHex();
+        sha.add(QByteArrayView(buffer.data(), got));
+    }
+}
+
+std::optional<QString> sha256OfFile(const QString& path, const std::atomic<bool>* cancel) {
+    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!file.isOpen())
+        return std::nullopt;
+    return sha256OfDescriptor(file.get(), cancel);
+}
+
+bool isSha256Hex(const QString& text) {
+    if (text.size() != 64)
+        return false;
+    for (const QChar c : text)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')))
+            return false;
+    return true;
+}

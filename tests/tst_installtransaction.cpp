@@ -1,0 +1,496 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fixtures.h"
+#include "memorysource.h"
+#include "modinstall/installjournal.h"
+#include "modinstall/installlock.h"
+#include "modinstall/installtransaction.h"
+#include "modinstall/modremoval.h"
+#include "testmain.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString sha256(const QByteArray& bytes) {
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+int modeOf(const QString& path) {
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777)
+                                                                      : -1;
+}
+
+// A folder tree as it stands: every path below the root with its type and mode, and a file's
+// bytes (by their digest) or a link's target.
+QMap<QString, QString> snapshot(const QString& root) {
+    QMap<QString, QString> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat status {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        QString what = QString::number(status.st_mode, 8);
+        if (S_ISREG(status.st_mode))
+            what += u' ' + sha256(contents(path));
+        if (S_ISLNK(status.st_mode))
+            what += u' ' + QFile::symLinkTarget(path);
+        tree.insert(path.mid(root.size() + 1), what);
+    }
+    return tree;
+}
+
+// Files from "path=bytes;...": "*N" stands for N bytes, "@D" after the bytes for a header that
+// claims D bytes.
+QList<MemoryEntry> filesOf(const QString& spec) {
+    QList<MemoryEntry> files;
+    for (const QString& part : spec.split(u';', Qt::SkipEmptyParts)) {
+        const QString value = part.section(u'=', 1).section(u'@', 0, 0);
+        MemoryEntry file{part.section(u'=', 0, 0), value.toUtf8()};
+        if (value.startsWith(u'*'))
+            file.bytes = QByteArray(value.mid(1).toLongLong(), 'x');
+        if (part.contains(u'@'))
+            file.declaredSize = part.section(u'@', 1).toLongLong();
+        files.append(file);
+    }
+    return files;
+}
+
+bool makeFiles(const QString& folder, const QString& spec) {
+    for (const MemoryEntry& file : filesOf(spec))
+        if (!fixtures::writeFile(folder + u'/' + file.name, file.bytes))
+            return false;
+    return true;
+}
+
+QStringList pathsOf(const QList<RecordedFile>& files) {
+    QStringList paths;
+    for (const RecordedFile& file : files)
+        paths << file.path;
+    return paths;
+}
+
+QStringList stagingFolders(const QString& game) {
+    return QDir(game).entryList({stagingFolderPrefix + u'*'}, QDir::AllEntries | QDir::Hidden);
+}
+
+QString trash() {
+    return QDir::homePath() + u"/.local/share/Trash"_s;
+}
+
+enum class Fault { Damaged, Cancel, ByteCap, Appears, Link, EntryCap, ReadOnly, None };
+
+} // namespace
+
+class TestInstallTransaction : public QObject {
+    Q_OBJECT
+    QTemporaryDir runtime;
+    std::unique_ptr<QTemporaryDir> gameDir;
+    QString game;
+
+    std::variant<InstallRecord, InstallRefusal> install(const QString& spec, bool consent = true) {
+        MemorySource source(u"Mod.zip"_s, filesOf(spec));
+        InstallPlan plan = plainPlan(source, game, u"Mod"_s);
+        // Readmes are left out, and kept beside the record.
+        for (qsizetype i = plan.files.size() - 1; i >= 0; --i)
+            if (plan.files[i].destination.contains(u"ReadMe"))
+                plan.leftOut.append(
+                    {plan.files[i].destination, u"a readme"_s, plan.files.takeAt(i).entry, true});
+        InstallOptions options;
+        options.consentToReplace = consent;
+        return installMod(game, source, plan, options);
+    }
+
+    // Starts a helper (the install child, or modgate itself) without a display.
+    static void start(QProcess& process, const QString& program, const QStringList& arguments,
+                      const QStringList& environment = {}) {
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+            variables.remove(name);
+        for (const QString& variable : environment)
+            variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+        process.setProcessEnvironment(variables);
+        process.start(program, arguments);
+    }
+    static QString child() {
+        return fixtures::buildDir() + u"/tools/installchild/modgate-install-child"_s;
+    }
+    static bool waitForLine(QProcess& process, const QByteArray& line) {
+        while (!process.canReadLine() && process.waitForReadyRead(30000)) {
+        }
+        return process.readLine().trimmed() == line;
+    }
+
+private slots:
+    void initTestCase() {
+        // The write lock lives in the runtime folder: this test's own.
+        QVERIFY(runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QVERIFY(QDir().mkpath(trash() + u"/files"_s) && QDir().mkpath(trash() + u"/info"_s));
+    }
+    void init() {
+        gameDir = std::make_unique<QTemporaryDir>();
+        game = gameDir->path();
+    }
+
+    void installs_data() {
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<bool>("consent");
+        QTest::addColumn<QString>("refusal"); // part of it; empty when it installs
+        QTest::addColumn<QStringList>("recorded");
+        QTest::addColumn<QStringList>("replaced");
+        QTest::newRow("new files and folders")
+            << u"System/Core.u=core"_s
+            << u"Mod/System/Mod.u=abc;Mod/ut2k4mod.ini=[Mod];Top=t;Mod/Help/ReadMe.txt=read me"_s
+            << false << QString()
+            << QStringList{u"Mod/System/Mod.u"_s, u"Mod/ut2k4mod.ini"_s, u"Top"_s} << QStringList();
+        QTest::newRow("identical file skipped")
+            << u"System/A.u=same"_s << u"System/A.u=same;System/B.u=new"_s << false << QString()
+            << QStringList{u"System/B.u"_s} << QStringList();
+        QTest::newRow("different file, no consent")
+            << u"System/A.u=old1"_s << u"System/A.u=new1;System/B.u=new"_s << false
+            << u"it would replace System/A.u"_s << QStringList() << QStringList();
+        QTest::newRow("different file, consent")
+            << u"System/A.u=old1;System/C.u=old"_s << u"System/A.u=new1;System/C.u=longer"_s << true
+            << QString() << QStringList{u"System/A.u"_s, u"System/C.u"_s}
+            << QStringList{u"System/A.u"_s, u"System/C.u"_s};
+    }
+    void installs() {
+        QFETCH(QString, existing);
+        QFETCH(QString, download);
+        QFETCH(bool, consent);
+        QFETCH(QString, refusal);
+        QFETCH(QStringList, recorded);
+        QFETCH(QStringList, replaced);
+        QVERIFY(makeFiles(game, existing));
+        const auto before = snapshot(game);
+        const auto trashBefore = snapshot(trash());
+
+        const auto result = install(download, consent);
+        QVERIFY(stagingFolders(game).isEmpty());
+        if (!refusal.isEmpty()) {
+            QVERIFY(std::get<InstallRefusal>(result).reason.contains(refusal));
+            QCOMPARE(snapshot(game), before);
+            QCOMPARE(snapshot(trash()), trashBefore);
+            QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
+            return;
+        }
+        const InstallRecord& record = std::get<InstallRecord>(result);
+        QCOMPARE(readRecord(defaultRecordsFolder(), u"Mod"_s, game), record);
+        QCOMPARE(record.gameFolder, QFileInfo(game).canonicalFilePath());
+        const QString readmes = readmesFolderOf(recordPath(defaultRecordsFolder(), u"Mod"_s, game));
+        for (const MemoryEntry& file : filesOf(download)) {
+            const bool readme = file.name.contains(u"ReadMe");
+            QCOMPARE(QFileInfo::exists(game + u'/' + file.name), !readme);
+            QCOMPARE(contents((readme ? readmes + u'/' + QFileInfo(file.name).fileName()
+                                      : game + u'/' + file.name)),
+                     file.bytes);
+            QCOMPARE(modeOf(game + u'/' + file.name), readme ? -1 : 0644);
+            if (readme)
+                QCOMPARE(record.readmes, (QList<KeptReadme>{{file.name, u"ReadMe.txt"_s}}));
+        }
+        QCOMPARE(pathsOf(record.files), recorded);
+        for (const RecordedFile& file : record.files)
+            QCOMPARE(file.sha256, sha256(contents(game + u'/' + file.path)));
+        for (const QString& folder : record.createdFolders)
+            QCOMPARE(modeOf(game + u'/' + folder), 0755);
+        QStringList replacedPaths;
+        for (const ReplacedFile& file : record.replaced) {
+            replacedPaths << file.path;
+            QCOMPARE(contents(file.pathInTrash), filesOf(existing)[replacedPaths.size() - 1].bytes);
+        }
+        QCOMPARE(replacedPaths, replaced);
+    }
+
+    // Whatever stops an install, the game folder and the trash end as they were.
+    void faults_data() {
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<bool>("beforeReading");
+        const QString replacing = u"System/A.u=replacement;"_s;
+        QTest::newRow("damaged") << replacing + u"Mod/B.u=*300000"_s << Fault::Damaged
+                                 << u"Mod/B.u is damaged: a CRC error"_s << false;
+        QTest::newRow("more than declared")
+            << replacing + u"Mod/B.u=*1000000@1000"_s << Fault::None
+            << u"Mod/B.u holds more than its header says"_s << false;
+        QTest::newRow("less than declared")
+            << replacing + u"Mod/B.u=abc@10"_s << Fault::None
+            << u"Mod/B.u is shorter than its header says"_s << false;
+        QTest::newRow("byte cap") << replacing + u"Mod/B.u=*5000@-1"_s << Fault::ByteCap
+                                  << u"it unpacks to more than 4 KiB"_s << false;
+        QTest::newRow("cancelled") << replacing + u"Mod/B.u=*3000000"_s << Fault::Cancel
+                                   << u"the install was cancelled"_s << false;
+        QTest::newRow("a file appears while moving")
+            << replacing + u"System/B.u=b;System/C.u=c"_s << Fault::Appears
+            << u"could not move System/B.u into place: File exists"_s << false;
+        QTest::newRow("a link on the way")
+            << replacing + u"Mod/B.u=b"_s << Fault::Link
+            << u"Mod is a link, and Modgate installs into real folders only"_s << true;
+        QTest::newRow("65,537 entries")
+            << replacing << Fault::EntryCap << u"it holds more than 65,536 files"_s << true;
+        QTest::newRow("read-only game folder")
+            << replacing << Fault::ReadOnly << u"Modgate cannot write to GAME: Permission denied"_s
+            << true;
+    }
+    void faults() {
+        QFETCH(QString, download);
+        QFETCH(Fault, fault);
+        QFETCH(QString, refusal);
+        QFETCH(bool, beforeReading);
+        if (fault == Fault::ReadOnly && ::geteuid() == 0)
+            QSKIP("Permission bits do not stop root.");
+        QVERIFY(makeFiles(game, u"System/A.u=original;System/Core.u=core"_s));
+        const QTemporaryDir elsewhere;
+        if (fault == Fault::Link)
+            QVERIFY(QFile::link(elsewhere.path(), game + u"/Mod"_s));
+        if (fault == Fault::ReadOnly)
+            QVERIFY(QFile::setPermissions(game, QFile::ReadOwner | QFile::ExeOwner));
+        const auto before = snapshot(game);
+        const auto trashBefore = snapshot(trash());
+
+        QList<MemoryEntry> files = filesOf(download);
+        for (int i = 0; fault == Fault::EntryCap && files.size() <= 65536; ++i)
+            files.append({u"Many/%1"_s.arg(i), {}});
+        MemorySource source(u"Mod.zip"_s, files);
+        source.failAfterBytes = fault == Fault::Damaged ? 100000 : -1;
+        std::atomic<bool> cancel{false};
+        InstallOptions options;
+        options.consentToReplace = true;
+        options.cancel = &cancel;
+        options.progress = [&cancel](qint64, qint64) { cancel = true; };
+        if (fault != Fault::Cancel)
+            options.progress = nullptr;
+        if (fault == Fault::ByteCap)
+            options.limits.maxBytes = 4096;
+        if (fault == Fault::Appears)
+            options.afterMove = [this](int) { fixtures::writeFile(game + u"/System/B.u"_s, "x"); };
+
+        const auto result = installMod(game, source, plainPlan(source, game, u"Mod"_s), options);
+        QVERIFY(std::holds_alternative<InstallRefusal>(result));
+        QCOMPARE(std::get<InstallRefusal>(result).reason, refusal.replace(u"GAME"_s, game));
+        QCOMPARE(source.reads == 0, beforeReading);
+        if (fault == Fault::Appears) // not Modgate's: it stays
+            QVERIFY(QFile::remove(game + u"/System/B.u"_s));
+        QFile::setPermissions(game, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(snapshot(game), before);
+        QCOMPARE(snapshot(trash()), trashBefore);
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
+    }
+
+    // A full disk, for real: a child process whose writes stop at a limit.
+    void writeLimit() {
+        QVERIFY(makeFiles(game, u"System/A.u=original"_s));
+        const QTemporaryDir download;
+        QVERIFY(makeFiles(download.path(),
+                          u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s));
+        const auto before = snapshot(game);
+        const auto trashBefore = snapshot(trash());
+        QProcess process;
+        start(process, child(), {u"install"_s, game, download.path()},
+              {u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QCOMPARE(process.readAllStandardError(), "could not write Mod/Big.u: File too large\n");
+        QCOMPARE(snapshot(game), before);
+        QCOMPARE(snapshot(trash()), trashBefore);
+    }
+
+    // Killed halfway, after some files were moved in: the next start undoes it from the journal.
+    void killedHalfway_data() {
+        QTest::addColumn<int>("pauseAfter");
+        QTest::newRow("after the first move") << 1;
+        QTest::newRow("after the last move") << 3;
+    }
+    void killedHalfway() {
+        QFETCH(int, pauseAfter);
+        QVERIFY(makeFiles(game, u"System/A.u=original"_s));
+        const QTemporaryDir download;
+        QVERIFY(makeFiles(download.path(),
+                          u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s));
+        const auto before = snapshot(game);
+        const auto trashBefore = snapshot(trash());
+        QProcess process;
+        start(process, child(), {u"install"_s, game, download.path()},
+              {u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=%1"_s.arg(pauseAfter)});
+        QVERIFY(waitForLine(process, "paused"));
+        QVERIFY(QFileInfo::exists(game + u"/Mod/System/B.u"_s));
+        QCOMPARE(contents(game + u"/System/A.u"_s) == "replacement", pauseAfter == 3);
+        process.kill();
+        QVERIFY(process.waitForFinished(60000));
+
+        const RecoveryReport report = recoverInterruptedInstalls(game);
+        QCOMPARE(report.undone, 1);
+        QCOMPARE(report.problems, QStringList());
+        QCOMPARE(snapshot(game), before);
+        QCOMPARE(snapshot(trash()), trashBefore);
+    }
+
+    // An install that had committed when it was killed is kept, and its record written.
+    void recoveryFinishesCommitted() {
+        const QString staging = game + u'/' + stagingFolderPrefix + u"1"_s;
+        const InstallRecord record{u"Done"_s,
+                                   u"Done.zip"_s,
+                                   {},
+                                   QFileInfo(game).canonicalFilePath(),
+                                   QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
+                                   {},
+                                   {},
+                                   {},
+                                   {}};
+        const QString path = recordPath(defaultRecordsFolder(), u"Done"_s, game);
+        QVERIFY(
+            fixtures::writeFile(staging + u"/journal"_s, journalText({}) + committedLine(path)) &&
+            fixtures::writeFile(staging + u"/record.json"_s, recordJson(record)));
+        const RecoveryReport report = recoverInterruptedInstalls(game);
+        QCOMPARE(report.finished, 1);
+        QCOMPARE(readRecord(defaultRecordsFolder(), u"Done"_s, game), record);
+        QVERIFY(stagingFolders(game).isEmpty());
+    }
+
+    void removal() {
+        QVERIFY(makeFiles(game, u"System/Shared.u=original;Other/ut2k4mod.ini=[Mod]"_s));
+        const auto before = snapshot(game);
+        QVERIFY(std::holds_alternative<InstallRecord>(install(
+            u"Mod/System/M.u=m;Mod/ut2k4mod.ini=[Mod];Mod/Empty/x.txt=x;System/Shared.u=new;ReadMe=r"_s)));
+        const QString readmes = readmesFolderOf(recordPath(defaultRecordsFolder(), u"Mod"_s, game));
+        QVERIFY(QFileInfo::exists(readmes + u"/ReadMe"_s));
+        QVERIFY(fixtures::writeFile(game + u"/Mod/ut2k4mod.ini"_s, "[Mod] changed"));
+
+        const auto removal = removeInstall(game, u"Mod"_s);
+        const RemovalResult& result = std::get<RemovalResult>(removal);
+        QCOMPARE(result.trashed,
+                 QStringList({u"Mod/System/M.u"_s, u"Mod/Empty/x.txt"_s, u"System/Shared.u"_s}));
+        QCOMPARE(result.changed, QStringList{u"Mod/ut2k4mod.ini"_s});
+        QCOMPARE(result.removedFolders, QStringList({u"Mod/System"_s, u"Mod/Empty"_s}));
+        QCOMPARE(result.restored, QStringList{u"System/Shared.u"_s});
+        QCOMPARE(result.problems, QStringList());
+        QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
+        QVERIFY(!QFileInfo::exists(readmes));
+        QVERIFY(QFile::remove(game + u"/Mod/ut2k4mod.ini"_s) && QDir(game).rmdir(u"Mod"_s));
+        QCOMPARE(snapshot(game), before);
+
+        // A mod folder Modgate did not install goes whole; nothing else does.
+        const auto inTrash = removeModFolder(game, u"Other"_s);
+        QCOMPARE(contents(std::get<QString>(inTrash) + u"/ut2k4mod.ini"_s), "[Mod]");
+        QVERIFY(!QFileInfo::exists(game + u"/Other"_s));
+        QCOMPARE(std::get<InstallRefusal>(removeModFolder(game, {})).reason,
+                 u"the game itself cannot be removed"_s);
+        QVERIFY(std::holds_alternative<InstallRefusal>(removeModFolder(game, u"System"_s)));
+        QVERIFY(std::holds_alternative<InstallRefusal>(removeInstall(game, u"Mod"_s)));
+    }
+
+    // A second version keeps the first's files recorded, so removal takes every one of them and
+    // brings back the original the first replaced.
+    void reinstall() {
+        QVERIFY(makeFiles(game, u"System/Shared.u=original"_s));
+        const auto before = snapshot(game);
+        const QString original =
+            std::get<InstallRecord>(install(u"Mod/A.u=a1;Mod/B.u=b1;System/Shared.u=s1"_s))
+                .replaced.value(0)
+                .pathInTrash;
+        const auto second = install(u"Mod/A.u=a2;Mod/C.u=c2;System/Shared.u=s2"_s);
+        const InstallRecord& record = std::get<InstallRecord>(second);
+        QCOMPARE(pathsOf(record.files),
+                 QStringList({u"Mod/A.u"_s, u"Mod/C.u"_s, u"System/Shared.u"_s, u"Mod/B.u"_s}));
+        QCOMPARE(record.replaced, (QList<ReplacedFile>{{u"System/Shared.u"_s, original}}));
+
+        const auto removal = removeInstall(game, u"Mod"_s);
+        QCOMPARE(std::get<RemovalResult>(removal).trashed.size(), 4);
+        QCOMPARE(snapshot(game), before);
+    }
+
+    void writeLock() {
+        QVERIFY(fixtures::makeTree(game, u"f:System/UT2004"_s));
+        {
+            const InstallLock first;
+            QVERIFY(first.isHeld());
+            const InstallLock second;
+            QVERIFY(!second.isHeld());
+            QCOMPARE(second.refusal(), u"another Modgate is installing or removing a mod"_s);
+            QProcess modgate;
+            start(modgate, fixtures::buildDir() + u"/modgate"_s,
+                  {u"--remove"_s, u"Mod"_s, u"--game"_s, game});
+            QVERIFY(modgate.waitForFinished(60000));
+            QCOMPARE(modgate.exitCode(), 1);
+            QCOMPARE(modgate.readAllStandardError(),
+                     "modgate: another Modgate is installing or removing a mod\n");
+        }
+        // A holder that died does not stand in the way.
+        QProcess holder;
+        start(holder, child(), {u"lock"_s});
+        QVERIFY(waitForLine(holder, "locked"));
+        QVERIFY(!InstallLock().isHeld());
+        holder.kill();
+        QVERIFY(holder.waitForFinished(60000));
+        QVERIFY(InstallLock().isHeld());
+    }
+
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments"); // GAME stands for the game folder
+        QTest::addColumn<bool>("installed");        // whether Mod is installed first
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed"); // a pattern: standard output, "|", standard error
+        const QString usage = u"\n\nUsage: "_s;
+        QTest::newRow("two commands")
+            << QStringList{u"--installed"_s, u"--remove"_s, u"X"_s} << false << 2
+            << u"^\\|modgate: Give only one of --install, --remove and --installed."_s + usage;
+        QTest::newRow("replace alone") << QStringList{u"--replace"_s} << false << 2
+                                       << u"^\\|modgate: --replace and --dry-run go with"_s;
+        QTest::newRow("dry run with remove")
+            << QStringList{u"--remove"_s, u"X"_s, u"--dry-run"_s} << false << 2
+            << u"^\\|modgate: --replace and --dry-run go with"_s;
+        QTest::newRow("no file") << QStringList{u"--install"_s} << false << 2
+                                 << u"^\\|modgate: Missing value after '--install'."_s + usage;
+        QTest::newRow("not a game") << QStringList{u"--installed"_s, u"--game"_s, u"GAME/None"_s}
+                                    << false << 1 << u"^\\|modgate: GAME/None holds no copy"_s;
+        QTest::newRow("installed")
+            << QStringList{u"--installed"_s, u"--game"_s, u"GAME"_s} << true << 0
+            << u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s;
+        QTest::newRow("unknown name")
+            << QStringList{u"--remove"_s, u"Nothing"_s, u"--game"_s, u"GAME"_s} << true << 1
+            << u"^\\|modgate: Could not remove Nothing: there is no install or mod folder called "
+               "Nothing in GAME\\n$"_s;
+        QTest::newRow("remove") << QStringList{u"--remove"_s, u"Mod"_s, u"--game"_s, u"GAME"_s}
+                                << true << 0
+                                << u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s;
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, installed);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QVERIFY(fixtures::makeTree(game, u"f:System/UT2004"_s));
+        if (installed)
+            QVERIFY(std::holds_alternative<InstallRecord>(install(u"Mod/A.u=a;Mod/B.u=b"_s)));
+        arguments.replaceInStrings(u"GAME"_s, game);
+        QProcess modgate;
+        start(modgate, fixtures::buildDir() + u"/modgate"_s, arguments);
+        QVERIFY(modgate.waitForFinished(60000) && modgate.exitStatus() == QProcess::NormalExit);
+        const QString output = QString::fromLocal8Bit(modgate.readAllStandardOutput() + '|' +
+                                                      modgate.readAllStandardError());
+        QCOMPARE(modgate.exitCode(), exitCode);
+        QVERIFY2(QRegularExpression(printed.replace(u"GAME"_s, QRegularExpression::escape(game)))
+                     .match(output)
+                     .hasMatch(),
+                 qPrintable(output));
+    }
+};
+
+MODGATE_TEST_MAIN(TestInstallTransaction)
+#include "tst_installtransaction.moc"
