@@ -91,7 +91,7 @@ QString trash() {
     return QDir::homePath() + u"/.local/share/Trash"_s;
 }
 
-enum class Fault { Damaged, Cancel, ByteCap, Appears, Link, EntryCap, ReadOnly, None };
+enum class Fault { Damaged, Cancel, ByteCap, NoSpace, Appears, Link, EntryCap, ReadOnly, None };
 
 } // namespace
 
@@ -233,6 +233,8 @@ private slots:
             << u"Mod/B.u is shorter than its header says"_s << false;
         QTest::newRow("byte cap") << replacing + u"Mod/B.u=*5000@-1"_s << Fault::ByteCap
                                   << u"it unpacks to more than 4 KiB"_s << false;
+        QTest::newRow("no free space")
+            << replacing << Fault::NoSpace << u"there is not enough free space in GAME"_s << true;
         QTest::newRow("cancelled") << replacing + u"Mod/B.u=*3000000"_s << Fault::Cancel
                                    << u"the install was cancelled"_s << false;
         QTest::newRow("a file appears while moving")
@@ -277,6 +279,8 @@ private slots:
             options.progress = nullptr;
         if (fault == Fault::ByteCap)
             options.limits.maxBytes = 4096;
+        if (fault == Fault::NoSpace) // every byte free is in the margin
+            options.limits.freeSpaceMargin = std::numeric_limits<qint64>::max() / 2;
         if (fault == Fault::Appears)
             options.afterMove = [this](int) { fixtures::writeFile(game + u"/System/B.u"_s, "x"); };
 
@@ -341,26 +345,78 @@ private slots:
         QCOMPARE(snapshot(trash()), trashBefore);
     }
 
-    // An install that had committed when it was killed is kept, and its record written.
-    void recoveryFinishesCommitted() {
+    // What a killed install can leave besides a journal of moves: its record, when it had
+    // committed (kept, and the record written); staged files only, or a journal cut short (gone).
+    void recovery_data() {
+        QTest::addColumn<bool>("committed");
+        QTest::addColumn<QByteArray>("journal");
+        QTest::newRow("committed") << true << journalText({});
+        QTest::newRow("staged files only") << false << QByteArray();
+        QTest::newRow("journal cut short") << false << journalText({}) + "{\"move\":\"f0\",\"to";
+    }
+    void recovery() {
+        QFETCH(bool, committed);
+        QFETCH(QByteArray, journal);
+        QVERIFY(makeFiles(game, u"f0=staged"_s));
+        const auto before = snapshot(game);
         const QString staging = game + u'/' + stagingFolderPrefix + u"1"_s;
-        const InstallRecord record{u"Done"_s,
-                                   u"Done.zip"_s,
-                                   {},
-                                   QFileInfo(game).canonicalFilePath(),
-                                   QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
-                                   {},
-                                   {},
-                                   {},
-                                   {}};
+        InstallRecord record{u"Done"_s,
+                             u"Done.zip"_s,
+                             {},
+                             QFileInfo(game).canonicalFilePath(),
+                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
+                             {},
+                             {},
+                             {},
+                             {}};
         const QString path = recordPath(defaultRecordsFolder(), u"Done"_s, game);
-        QVERIFY(
-            fixtures::writeFile(staging + u"/journal"_s, journalText({}) + committedLine(path)) &&
-            fixtures::writeFile(staging + u"/record.json"_s, recordJson(record)));
+        QVERIFY(fixtures::writeFile(staging + u"/f0"_s, "staged") &&
+                (journal.isEmpty() ||
+                 fixtures::writeFile(staging + u"/journal"_s,
+                                     journal + (committed ? committedLine(path) : QByteArray()))) &&
+                fixtures::writeFile(staging + u"/record.json"_s, recordJson(record)));
         const RecoveryReport report = recoverInterruptedInstalls(game);
-        QCOMPARE(report.finished, 1);
-        QCOMPARE(readRecord(defaultRecordsFolder(), u"Done"_s, game), record);
-        QVERIFY(stagingFolders(game).isEmpty());
+        QCOMPARE(report.finished, int(committed));
+        QCOMPARE(report.undone, int(!committed));
+        QCOMPARE(readRecord(defaultRecordsFolder(), u"Done"_s, game),
+                 committed ? std::optional(record) : std::nullopt);
+        QCOMPARE(snapshot(game), before);
+    }
+
+    // A record is read back as untrusted: anything that could reach outside the game folder, or
+    // is not as Modgate writes it, makes it no record.
+    void tamperedRecords_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("as written") << QString() << QString();
+        QTest::newRow("parent folder") << u"Mod/A.u"_s << u"Mod/../../A.u"_s;
+        QTest::newRow("absolute path") << u"Mod/A.u"_s << u"/etc/A.u"_s;
+        QTest::newRow("empty component") << u"Mod/A.u"_s << u"Mod//A.u"_s;
+        QTest::newRow("created folder outside") << u"\"Mod\""_s << u"\"..\""_s;
+        QTest::newRow("short digest") << sha256("a") << sha256("a").left(63);
+        QTest::newRow("negative size") << u"\"size\": 1"_s << u"\"size\": -1"_s;
+        QTest::newRow("readme outside")
+            << u"\"file\": \"ReadMe\""_s << u"\"file\": \"../ReadMe\""_s;
+        QTest::newRow("trash relative") << u"\"trash\": \"/"_s << u"\"trash\": \""_s;
+        QTest::newRow("game relative") << u"\"gameFolder\": \"/"_s << u"\"gameFolder\": \""_s;
+        QTest::newRow("other format") << u"\"format\": 1"_s << u"\"format\": 2"_s;
+    }
+    void tamperedRecords() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        InstallRecord record{u"Mod"_s,
+                             u"Mod.zip"_s,
+                             {},
+                             u"/opt/ut2004"_s,
+                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
+                             {{u"Mod/A.u"_s, 1, sha256("a")}},
+                             {u"Mod"_s},
+                             {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}},
+                             {{u"ReadMe.txt"_s, u"ReadMe"_s}}};
+        QString json = QString::fromUtf8(recordJson(record));
+        QVERIFY(from.isEmpty() || json.contains(from));
+        const auto read = parseRecord(json.replace(from, to).toUtf8());
+        QCOMPARE(read, from.isEmpty() ? std::optional(record) : std::nullopt);
     }
 
     void removal() {
@@ -459,6 +515,9 @@ private slots:
                                  << u"^\\|modgate: Missing value after '--install'."_s + usage;
         QTest::newRow("not a game") << QStringList{u"--installed"_s, u"--game"_s, u"GAME/None"_s}
                                     << false << 1 << u"^\\|modgate: GAME/None holds no copy"_s;
+        QTest::newRow("a dedicated server, nothing installed")
+            << QStringList{u"--installed"_s, u"--game"_s, u"GAME/Server"_s} << false << 0
+            << u"^\\|$"_s;
         QTest::newRow("installed")
             << QStringList{u"--installed"_s, u"--game"_s, u"GAME"_s} << true << 0
             << u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s;
@@ -475,7 +534,7 @@ private slots:
         QFETCH(bool, installed);
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
-        QVERIFY(fixtures::makeTree(game, u"f:System/UT2004"_s));
+        QVERIFY(fixtures::makeTree(game, u"f:System/UT2004;f:Server/System/ucc-bin"_s));
         if (installed)
             QVERIFY(std::holds_alternative<InstallRecord>(install(u"Mod/A.u=a;Mod/B.u=b"_s)));
         arguments.replaceInStrings(u"GAME"_s, game);

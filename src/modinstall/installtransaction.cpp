@@ -211,6 +211,10 @@ std::variant<InstallRecord, InstallRefusal> Transaction::run(const InstallPlan& 
         return InstallRefusal{cannotWrite(gamePath, errno)};
     if (auto why = checkFolders(plan))
         return InstallRefusal{*why};
+    // The record must be written once the files are in: where it goes is checked first too.
+    QDir().mkpath(options.recordsFolder);
+    if (::access(QFile::encodeName(options.recordsFolder).constData(), W_OK | X_OK) != 0)
+        return InstallRefusal{cannotWrite(options.recordsFolder, errno)};
     if (auto why = createStaging())
         return InstallRefusal{*why};
     BackgroundHash sourceHash(options.sourcePath);
