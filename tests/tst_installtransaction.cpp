@@ -528,6 +528,19 @@ private slots:
         QTest::newRow("remove") << QStringList{u"--remove"_s, u"Mod"_s, u"--game"_s, u"GAME"_s}
                                 << true << 0
                                 << u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s;
+        // DL is a download: a tar of the mod folder Mod with its manifest and a new A.u. Installed
+        // over the earlier Mod, its record keeps B.u as well.
+        QTest::newRow("install, dry run")
+            << QStringList{u"--install"_s, u"DL"_s, u"--dry-run"_s, u"--game"_s, u"GAME"_s} << false
+            << 0 << u"^Would install Mod into GAME/?\\nMod/UT2K4Mod.ini\\nMod/A.u\\n\\|$"_s;
+        QTest::newRow("install") << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s}
+                                 << false << 0 << u"\\nInstalled Mod: 2 file\\(s\\)\\n\\|$"_s;
+        QTest::newRow("a different file, not replaced")
+            << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s} << true << 1
+            << u"\\|modgate: Could not install Mod.tar: it would replace 1 file"_s;
+        QTest::newRow("a different file, replaced")
+            << QStringList{u"--install"_s, u"DL"_s, u"--replace"_s, u"--game"_s, u"GAME"_s} << true
+            << 0 << u"\\nInstalled Mod: 3 file\\(s\\)\\n\\|$"_s;
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
@@ -538,12 +551,27 @@ private slots:
         if (installed)
             QVERIFY(std::holds_alternative<InstallRecord>(install(u"Mod/A.u=a;Mod/B.u=b"_s)));
         arguments.replaceInStrings(u"GAME"_s, game);
+        QTemporaryDir download;
+        if (arguments.contains(u"DL"_s)) {
+            QVERIFY(QDir().mkpath(download.filePath(u"Mod"_s)));
+            QVERIFY(fixtures::writeFile(download.filePath(u"Mod/UT2K4Mod.ini"_s), "[MOD]\n"));
+            QVERIFY(fixtures::writeFile(download.filePath(u"Mod/A.u"_s), "new"));
+            QCOMPARE(
+                QProcess::execute(u"tar"_s, {u"-cf"_s, download.filePath(u"Mod.tar"_s), u"-C"_s,
+                                             download.path(), u"Mod/UT2K4Mod.ini"_s, u"Mod/A.u"_s}),
+                0);
+            arguments.replaceInStrings(u"DL"_s, download.filePath(u"Mod.tar"_s));
+        }
+        const auto before = snapshot(game);
         QProcess modgate;
         start(modgate, fixtures::buildDir() + u"/modgate"_s, arguments);
         QVERIFY(modgate.waitForFinished(60000) && modgate.exitStatus() == QProcess::NormalExit);
         const QString output = QString::fromLocal8Bit(modgate.readAllStandardOutput() + '|' +
                                                       modgate.readAllStandardError());
         QCOMPARE(modgate.exitCode(), exitCode);
+        // A refusal changes nothing.
+        if (exitCode != 0)
+            QCOMPARE(snapshot(game), before);
         QVERIFY2(QRegularExpression(printed.replace(u"GAME"_s, QRegularExpression::escape(game)))
                      .match(output)
                      .hasMatch(),
