@@ -91,6 +91,12 @@ QString trash() {
     return QDir::homePath() + u"/.local/share/Trash"_s;
 }
 
+// A record of that name and game folder, made at a fixed time, with nothing in it yet.
+InstallRecord emptyRecord(const QString& name, const QString& game) {
+    const QDateTime at(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC);
+    return {name, name + u".zip"_s, {}, game, at, {}, {}, {}, {}};
+}
+
 enum class Fault { Damaged, Cancel, ByteCap, NoSpace, Appears, Link, EntryCap, ReadOnly, None };
 
 } // namespace
@@ -297,50 +303,46 @@ private slots:
         QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
     }
 
-    // A full disk, for real: a child process whose writes stop at a limit.
-    void writeLimit() {
+    // In a child process, for real: writes stopped at a limit (a full disk), or a SIGKILL after
+    // some files were moved in, undone from the journal at the next start.
+    void childFaults_data() {
+        QTest::addColumn<QString>("download");
+        QTest::addColumn<QString>("environment");
+        const QString small = u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s;
+        QTest::newRow("write limit") << u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s
+                                     << u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s;
+        QTest::newRow("killed after the first move")
+            << small << u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=1"_s;
+        QTest::newRow("killed after the last move")
+            << small << u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=3"_s;
+    }
+    void childFaults() {
+        QFETCH(QString, download);
+        QFETCH(QString, environment);
+        const bool killed = environment.contains(u"PAUSE");
         QVERIFY(makeFiles(game, u"System/A.u=original"_s));
-        const QTemporaryDir download;
-        QVERIFY(makeFiles(download.path(),
-                          u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s));
+        const QTemporaryDir folder;
+        QVERIFY(makeFiles(folder.path(), download));
         const auto before = snapshot(game);
         const auto trashBefore = snapshot(trash());
         QProcess process;
-        start(process, child(), {u"install"_s, game, download.path()},
-              {u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s});
+        start(process, child(), {u"install"_s, game, folder.path()}, {environment});
+        if (killed) {
+            QVERIFY(waitForLine(process, "paused"));
+            QVERIFY(QFileInfo::exists(game + u"/Mod/System/B.u"_s));
+            QCOMPARE(contents(game + u"/System/A.u"_s) == "replacement",
+                     environment.endsWith(u'3'));
+            process.kill();
+        }
         QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 1);
-        QCOMPARE(process.readAllStandardError(), "could not write Mod/Big.u: File too large\n");
-        QCOMPARE(snapshot(game), before);
-        QCOMPARE(snapshot(trash()), trashBefore);
-    }
-
-    // Killed halfway, after some files were moved in: the next start undoes it from the journal.
-    void killedHalfway_data() {
-        QTest::addColumn<int>("pauseAfter");
-        QTest::newRow("after the first move") << 1;
-        QTest::newRow("after the last move") << 3;
-    }
-    void killedHalfway() {
-        QFETCH(int, pauseAfter);
-        QVERIFY(makeFiles(game, u"System/A.u=original"_s));
-        const QTemporaryDir download;
-        QVERIFY(makeFiles(download.path(),
-                          u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s));
-        const auto before = snapshot(game);
-        const auto trashBefore = snapshot(trash());
-        QProcess process;
-        start(process, child(), {u"install"_s, game, download.path()},
-              {u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=%1"_s.arg(pauseAfter)});
-        QVERIFY(waitForLine(process, "paused"));
-        QVERIFY(QFileInfo::exists(game + u"/Mod/System/B.u"_s));
-        QCOMPARE(contents(game + u"/System/A.u"_s) == "replacement", pauseAfter == 3);
-        process.kill();
-        QVERIFY(process.waitForFinished(60000));
-
-        const RecoveryReport report = recoverInterruptedInstalls(game);
-        QCOMPARE(report.undone, 1);
-        QCOMPARE(report.problems, QStringList());
+        if (killed) {
+            const RecoveryReport report = recoverInterruptedInstalls(game);
+            QCOMPARE(report.undone, 1);
+            QCOMPARE(report.problems, QStringList());
+        } else {
+            QCOMPARE(process.exitCode(), 1);
+            QCOMPARE(process.readAllStandardError(), "could not write Mod/Big.u: File too large\n");
+        }
         QCOMPARE(snapshot(game), before);
         QCOMPARE(snapshot(trash()), trashBefore);
     }
@@ -360,15 +362,7 @@ private slots:
         QVERIFY(makeFiles(game, u"f0=staged"_s));
         const auto before = snapshot(game);
         const QString staging = game + u'/' + stagingFolderPrefix + u"1"_s;
-        InstallRecord record{u"Done"_s,
-                             u"Done.zip"_s,
-                             {},
-                             QFileInfo(game).canonicalFilePath(),
-                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
-                             {},
-                             {},
-                             {},
-                             {}};
+        const InstallRecord record = emptyRecord(u"Done"_s, QFileInfo(game).canonicalFilePath());
         const QString path = recordPath(defaultRecordsFolder(), u"Done"_s, game);
         QVERIFY(fixtures::writeFile(staging + u"/f0"_s, "staged") &&
                 (journal.isEmpty() ||
@@ -404,15 +398,11 @@ private slots:
     void tamperedRecords() {
         QFETCH(QString, from);
         QFETCH(QString, to);
-        InstallRecord record{u"Mod"_s,
-                             u"Mod.zip"_s,
-                             {},
-                             u"/opt/ut2004"_s,
-                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
-                             {{u"Mod/A.u"_s, 1, sha256("a")}},
-                             {u"Mod"_s},
-                             {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}},
-                             {{u"ReadMe.txt"_s, u"ReadMe"_s}}};
+        InstallRecord record = emptyRecord(u"Mod"_s, u"/opt/ut2004"_s);
+        record.files = {{u"Mod/A.u"_s, 1, sha256("a")}};
+        record.createdFolders = {u"Mod"_s};
+        record.replaced = {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}};
+        record.readmes = {{u"ReadMe.txt"_s, u"ReadMe"_s}};
         QString json = QString::fromUtf8(recordJson(record));
         QVERIFY(from.isEmpty() || json.contains(from));
         const auto read = parseRecord(json.replace(from, to).toUtf8());
