@@ -329,6 +329,8 @@ private slots:
             "needs a file at \"System/Foo.u\"", "", "");
         row("a link on disk", "Maps->elsewhere", "f:Maps/x.ut2",
             "the game folder has a symbolic link there", "", "");
+        row("a link on disk in another case", "maps->elsewhere", "f:Maps/x.ut2",
+            "the game folder has a symbolic link there", "", "");
         row("a hostile destination", "", "f:..\\System\\x.u", "climbs out of its folder", "", "");
         row("a new mod folder", "System/", "f:MyMod\\UT2K4Mod.ini;f:MyMod\\System\\a.u",
             "MyMod/System/a.u;MyMod/UT2K4Mod.ini", "MyMod;MyMod/System", "MyMod");
