@@ -6,6 +6,7 @@
 #include "modinstall/installplanner.h"
 #include "modinstall/openinstallsource.h"
 #include "modinstall/umodsourcefactory.h"
+#include "packagewriter/umodwriter.h"
 
 #include "fixtures.h"
 #include "testmain.h"
@@ -464,9 +465,15 @@ private slots:
         QVERIFY(!calledAfterStop);
     }
 
+    // A whole installer, and a damaged one (its trailer after bytes that are none).
+    void nestedInstaller_data() {
+        QTest::addColumn<QByteArray>("umod");
+        row("whole", packagewriter::umodBytes(packagewriter::withManifests(
+                         {{QStringLiteral("Maps\\x.ut2"), randomBytes(1000), 0}})));
+        row("damaged", randomBytes(1000) + B("\xa3\xc5\xe3\x9f", 4) + B(16, 0));
+    }
     void nestedInstaller() {
-        const QByteArray umod =
-            randomBytes(1000) + QByteArray("\xa3\xc5\xe3\x9f", 4) + QByteArray(16, 0);
+        QFETCH(QByteArray, umod);
         const QByteArray bytes = archiveBytes({{"readme.txt", "read me"},
                                                {"Maps/", {}, AE_IFDIR},
                                                {"__MACOSX/._Foo.ut4mod", "junk"},

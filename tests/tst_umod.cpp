@@ -183,6 +183,13 @@ private slots:
         };
         const Bytes plain = with([](UmodOptions&) {});
         const qsizetype tail = umodTrailerSize;
+        // The plain installer with bytes put at the place `at` finds, its checksum made right.
+        const auto patch = [=](qsizetype (*at)(const QByteArray&), const QByteArray& with) {
+            return Bytes([=] {
+                const QByteArray bytes = plain();
+                return patched(bytes, at(bytes), with);
+            });
+        };
 
         QTest::newRow("whole") << plain << QString();
         QTest::newRow("UTF-16 name")
@@ -211,41 +218,34 @@ private slots:
             QByteArray bytes = plain();
             return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
         }) << QStringLiteral("starts outside");
-        QTest::newRow("count larger than the bytes left") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes), "\x3F");
-        }) << QStringLiteral("more files than it has room for");
+        QTest::newRow("count larger than the bytes left")
+            << patch(directoryOf, "\x3F") << QStringLiteral("more files than it has room for");
         QTest::newRow("huge count") << with([](UmodOptions& o) { o.hugeCount = true; })
                                     << QStringLiteral("more files than it has room for");
-        QTest::newRow("negative count") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes), "\x81");
-        }) << QStringLiteral("negative number");
+        QTest::newRow("negative count")
+            << patch(directoryOf, "\x81") << QStringLiteral("negative number");
         QTest::newRow("more than 65,536 files") << Bytes([] {
             return umodBytes(QList<UmodFile>(umodMostEntries + 1, {QStringLiteral("a"), {}, 0}));
         }) << QStringLiteral("more than 65,536 files");
         QTest::newRow("negative name length")
             << with([](UmodOptions& o) { o.negativeNameLength = true; })
             << QStringLiteral("list of files is faulty");
-        QTest::newRow("name length 0") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes) + 1, QByteArrayView("\0", 1));
-        }) << QStringLiteral("a file name is empty");
+        QTest::newRow("name length 0")
+            << patch([](const QByteArray& b) { return directoryOf(b) + 1; }, QByteArray(1, '\0'))
+            << QStringLiteral("a file name is empty");
         QTest::newRow("only a NUL") << named(QString()) << QStringLiteral("a file name is empty");
-        QTest::newRow("no NUL at the end") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, fieldAt(bytes, 0, 0) - 1, "x");
-        }) << QStringLiteral("does not end where it should");
+        QTest::newRow("no NUL at the end")
+            << patch([](const QByteArray& b) { return fieldAt(b, 0, 0) - 1; }, "x")
+            << QStringLiteral("does not end where it should");
         QTest::newRow("tab") << named(QStringLiteral("System\\A\tB.u"))
                              << QStringLiteral("control character");
         QTest::newRow("unassigned Windows-1252 byte")
             << named(QStringLiteral("System\\A\u0081.u")) << QStringLiteral("control character");
         QTest::newRow("1,025-byte name")
             << named(QString(1025, u'a')) << QStringLiteral("too long");
-        QTest::newRow("entry beyond the payloads") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, fieldAt(bytes, 4, 1), uint32(0xFFFFFFFF));
-        }) << QStringLiteral("Maps\\DM-Demo.ut2 lies outside");
+        QTest::newRow("entry beyond the payloads")
+            << patch([](const QByteArray& b) { return fieldAt(b, 4, 1); }, uint32(0xFFFFFFFF))
+            << QStringLiteral("Maps\\DM-Demo.ut2 lies outside");
         QTest::newRow("overlapping entries")
             << with([](UmodOptions& o) { o.overlap = true; }) << QStringLiteral("share bytes");
         QTest::newRow("bytes between directory and trailer")
@@ -331,8 +331,7 @@ private slots:
             << "it holds a patch for System\\Engine.u, not the whole file";
         QTest::newRow("a line without Src refused")
             << setup + "[Setup]\nGroup=A\n[A]\nFile=(Dest=a)"
-            << "its manifest lists a file "
-               "without saying which";
+            << "its manifest lists a file without saying which";
         QTest::newRow("Patch refused") << setup + "[Setup]\nPatch=True"
                                        << "it is a patch for the game itself, not a mod";
         QTest::newRow("UnrealTournament only refused")
@@ -372,8 +371,7 @@ private slots:
         spec.groups[0].lines.append(QStringLiteral("File=(Src=Maps\\Gone.ut2)"));
         QTest::newRow("a Src it does not hold")
             << withManifests(large, spec)
-            << "its manifest names Maps\\Gone.ut2, which it does "
-               "not hold";
+            << "its manifest names Maps\\Gone.ut2, which it does not hold";
         spec.groups[0].lines.last() =
             QStringLiteral("File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)");
         QTest::newRow("two files at one place")
