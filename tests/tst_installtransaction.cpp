@@ -488,58 +488,54 @@ private slots:
     }
 
     void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments"); // GAME stands for the game folder
-        QTest::addColumn<bool>("installed");        // whether Mod is installed first
+        QTest::addColumn<QString>("line");   // split at spaces; GAME stands for the game folder
+        QTest::addColumn<bool>("installed"); // whether Mod is installed first
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("printed"); // a pattern: standard output, "|", standard error
         const QString usage = u"\n\nUsage: "_s;
-        QTest::newRow("two commands")
-            << QStringList{u"--installed"_s, u"--remove"_s, u"X"_s} << false << 2
-            << u"^\\|modgate: Give only one of --install, --remove and --installed."_s + usage;
-        QTest::newRow("replace alone") << QStringList{u"--replace"_s} << false << 2
-                                       << u"^\\|modgate: --replace and --dry-run go with"_s;
-        QTest::newRow("dry run with remove")
-            << QStringList{u"--remove"_s, u"X"_s, u"--dry-run"_s} << false << 2
-            << u"^\\|modgate: --replace and --dry-run go with"_s;
-        QTest::newRow("no file") << QStringList{u"--install"_s} << false << 2
-                                 << u"^\\|modgate: Missing value after '--install'."_s + usage;
-        QTest::newRow("not a game") << QStringList{u"--installed"_s, u"--game"_s, u"GAME/None"_s}
-                                    << false << 1 << u"^\\|modgate: GAME/None holds no copy"_s;
-        QTest::newRow("a dedicated server, nothing installed")
-            << QStringList{u"--installed"_s, u"--game"_s, u"GAME/Server"_s} << false << 0
-            << u"^\\|$"_s;
-        QTest::newRow("installed")
-            << QStringList{u"--installed"_s, u"--game"_s, u"GAME"_s} << true << 0
-            << u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s;
-        QTest::newRow("unknown name")
-            << QStringList{u"--remove"_s, u"Nothing"_s, u"--game"_s, u"GAME"_s} << true << 1
-            << u"^\\|modgate: Could not remove Nothing: there is no install or mod folder called "
-               "Nothing in GAME\\n$"_s;
-        QTest::newRow("remove") << QStringList{u"--remove"_s, u"Mod"_s, u"--game"_s, u"GAME"_s}
-                                << true << 0
-                                << u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s;
+        const auto row = [](const char* name, const QString& line, bool installed, int exitCode,
+                            const QString& printed) {
+            QTest::newRow(name) << line << installed << exitCode << printed;
+        };
+        row("two commands", u"--installed --remove X"_s, false, 2,
+            u"^\\|modgate: Give only one of --install, --remove and --installed."_s + usage);
+        row("replace alone", u"--replace"_s, false, 2,
+            u"^\\|modgate: --replace and --dry-run go with"_s);
+        row("dry run with remove", u"--remove X --dry-run"_s, false, 2,
+            u"^\\|modgate: --replace and --dry-run go with"_s);
+        row("no file", u"--install"_s, false, 2,
+            u"^\\|modgate: Missing value after '--install'."_s + usage);
+        row("not a game", u"--installed --game GAME/None"_s, false, 1,
+            u"^\\|modgate: GAME/None holds no copy"_s);
+        row("a dedicated server, nothing installed", u"--installed --game GAME/Server"_s, false, 0,
+            u"^\\|$"_s);
+        row("installed", u"--installed --game GAME"_s, true, 0,
+            u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s);
+        row("unknown name", u"--remove Nothing --game GAME"_s, true, 1,
+            u"^\\|modgate: Could not remove Nothing: there is no install or mod folder called "
+            "Nothing in GAME\\n$"_s);
+        row("remove", u"--remove Mod --game GAME"_s, true, 0,
+            u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s);
         // DL is a download: a tar of the mod folder Mod with its manifest and a new A.u. Installed
         // over the earlier Mod, its record keeps B.u as well.
-        QTest::newRow("install, dry run")
-            << QStringList{u"--install"_s, u"DL"_s, u"--dry-run"_s, u"--game"_s, u"GAME"_s} << false
-            << 0 << u"^Would install Mod into GAME/?\\nMod/UT2K4Mod.ini\\nMod/A.u\\n\\|$"_s;
-        QTest::newRow("install") << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s}
-                                 << false << 0 << u"\\nInstalled Mod: 2 file\\(s\\)\\n\\|$"_s;
-        QTest::newRow("a different file, not replaced")
-            << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s} << true << 1
-            << u"\\|modgate: Could not install Mod.tar: it would replace 1 file"_s;
-        QTest::newRow("a different file, replaced")
-            << QStringList{u"--install"_s, u"DL"_s, u"--replace"_s, u"--game"_s, u"GAME"_s} << true
-            << 0 << u"\\nInstalled Mod: 3 file\\(s\\)\\n\\|$"_s;
+        row("install, dry run", u"--install DL --dry-run --game GAME"_s, false, 0,
+            u"^Would install Mod into GAME/?\\nMod/UT2K4Mod.ini\\nMod/A.u\\n\\|$"_s);
+        row("install", u"--install DL --game GAME"_s, false, 0,
+            u"\\nInstalled Mod: 2 file\\(s\\)\\n\\|$"_s);
+        row("a different file, not replaced", u"--install DL --game GAME"_s, true, 1,
+            u"\\|modgate: Could not install Mod.tar: it would replace 1 file"_s);
+        row("a different file, replaced", u"--install DL --replace --game GAME"_s, true, 0,
+            u"\\nInstalled Mod: 3 file\\(s\\)\\n\\|$"_s);
     }
     void commandLine() {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, line);
         QFETCH(bool, installed);
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
         QVERIFY(fixtures::makeTree(game, u"f:System/UT2004;f:Server/System/ucc-bin"_s));
         if (installed)
             QVERIFY(std::holds_alternative<InstallRecord>(install(u"Mod/A.u=a;Mod/B.u=b"_s)));
+        QStringList arguments = line.split(u' ');
         arguments.replaceInStrings(u"GAME"_s, game);
         QTemporaryDir download;
         if (arguments.contains(u"DL"_s)) {
