@@ -25,6 +25,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using fixtures::row;
+
 std::variant<UmodArchive, QString> read(QByteArray bytes) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -193,63 +195,58 @@ private slots:
             });
         };
 
-        QTest::newRow("whole") << plain << QString();
-        QTest::newRow("UTF-16 name") << named(u"Help\\\u263A.txt"_s, true) << QString();
-        QTest::newRow("1,024-byte name") << named(QString(1024, u'a')) << QString();
-        QTest::newRow("self-extracting program before it")
-            << with([](UmodOptions& o) { o.stub = QByteArray(300, 'M'); }) << QString();
-        QTest::newRow("20 bytes") << Bytes([=] { return plain().right(tail); }) << u"too small"_s;
-        QTest::newRow("bad magic")
-            << Bytes([=] { return plain().replace(plain().size() - tail, 1, "\0", 1); })
-            << u"not a UMOD"_s;
-        QTest::newRow("bytes after the trailer")
-            << Bytes([=] { return plain() + "junk"; }) << u"not a UMOD"_s;
-        QTest::newRow("version 2")
-            << with([](UmodOptions& o) { o.version = 2; }) << u"version (2)"_s;
-        QTest::newRow("larger than the file")
-            << with([](UmodOptions& o) { o.sizeDelta = 1; }) << u"incomplete"_s;
-        QTest::newRow("smaller than the file") << with([](UmodOptions& o) { o.sizeDelta = -1; })
-                                               << u"longer than the installer says"_s;
-        QTest::newRow("bad checksum")
-            << with([](UmodOptions& o) { o.badCrc = true; }) << u"the file is damaged"_s;
-        QTest::newRow("a payload byte changed")
-            << Bytes([=] { return plain().replace(5, 1, "?"); }) << u"the file is damaged"_s;
-        QTest::newRow("directory beyond the file") << Bytes([=] {
-            QByteArray bytes = plain();
-            return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
-        }) << u"starts outside"_s;
-        QTest::newRow("count larger than the bytes left")
-            << patch(directoryOf, "\x3F") << u"more files than it has room for"_s;
-        QTest::newRow("huge count") << with([](UmodOptions& o) { o.hugeCount = true; })
-                                    << u"more files than it has room for"_s;
-        QTest::newRow("negative count") << patch(directoryOf, "\x81") << u"negative number"_s;
-        QTest::newRow("more than 65,536 files") << Bytes([] {
-            return umodBytes(QList<UmodFile>(umodMostEntries + 1, {u"a"_s, {}, 0}));
-        }) << u"more than 65,536 files"_s;
-        QTest::newRow("negative name length")
-            << with([](UmodOptions& o) { o.negativeNameLength = true; })
-            << u"list of files is faulty"_s;
-        QTest::newRow("name length 0")
-            << patch([](const QByteArray& b) { return directoryOf(b) + 1; }, QByteArray(1, '\0'))
-            << u"a file name is empty"_s;
-        QTest::newRow("only a NUL") << named(QString()) << u"a file name is empty"_s;
-        QTest::newRow("no NUL at the end")
-            << patch([](const QByteArray& b) { return fieldAt(b, 0, 0) - 1; }, "x")
-            << u"does not end where it should"_s;
-        QTest::newRow("tab") << named(u"System\\A\tB.u"_s) << u"control character"_s;
-        QTest::newRow("unassigned Windows-1252 byte")
-            << named(u"System\\A\u0081.u"_s) << u"control character"_s;
-        QTest::newRow("1,025-byte name") << named(QString(1025, u'a')) << u"too long"_s;
-        QTest::newRow("entry beyond the payloads")
-            << patch([](const QByteArray& b) { return fieldAt(b, 4, 1); }, uint32(0xFFFFFFFF))
-            << u"Maps\\DM-Demo.ut2 lies outside"_s;
-        QTest::newRow("overlapping entries")
-            << with([](UmodOptions& o) { o.overlap = true; }) << u"share bytes"_s;
-        QTest::newRow("bytes between directory and trailer")
-            << with([](UmodOptions& o) { o.afterDirectory = "x"; }) << u"stray bytes"_s;
-        QTest::newRow("one name in two cases") << Bytes([] {
-            return umodBytes({{u"System\\A.u"_s, "1", 0}, {u"system/a.U"_s, "2", 0}});
-        }) << u"both System\\A.u and system/a.U"_s;
+        row("whole", plain, "");
+        row("UTF-16 name", named(u"Help\\\u263A.txt"_s, true), "");
+        row("1,024-byte name", named(QString(1024, u'a')), "");
+        row("self-extracting program before it",
+            with([](UmodOptions& o) { o.stub = QByteArray(300, 'M'); }), "");
+        row("20 bytes", Bytes([=] { return plain().right(tail); }), "too small");
+        row("bad magic", Bytes([=] { return plain().replace(plain().size() - tail, 1, "\0", 1); }),
+            "not a UMOD");
+        row("bytes after the trailer", Bytes([=] { return plain() + "junk"; }), "not a UMOD");
+        row("version 2", with([](UmodOptions& o) { o.version = 2; }), "version (2)");
+        row("larger than the file", with([](UmodOptions& o) { o.sizeDelta = 1; }), "incomplete");
+        row("smaller than the file", with([](UmodOptions& o) { o.sizeDelta = -1; }),
+            "longer than the installer says");
+        row("bad checksum", with([](UmodOptions& o) { o.badCrc = true; }), "the file is damaged");
+        row("a payload byte changed", Bytes([=] { return plain().replace(5, 1, "?"); }),
+            "the file is damaged");
+        row("directory beyond the file", Bytes([=] {
+                QByteArray bytes = plain();
+                return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
+            }),
+            "starts outside");
+        row("count larger than the bytes left", patch(directoryOf, "\x3F"),
+            "more files than it has room for");
+        row("huge count", with([](UmodOptions& o) { o.hugeCount = true; }),
+            "more files than it has room for");
+        row("negative count", patch(directoryOf, "\x81"), "negative number");
+        row("more than 65,536 files", Bytes([] {
+                return umodBytes(QList<UmodFile>(umodMostEntries + 1, {u"a"_s, {}, 0}));
+            }),
+            "more than 65,536 files");
+        row("negative name length", with([](UmodOptions& o) { o.negativeNameLength = true; }),
+            "list of files is faulty");
+        row("name length 0",
+            patch([](const QByteArray& b) { return directoryOf(b) + 1; }, QByteArray(1, '\0')),
+            "a file name is empty");
+        row("only a NUL", named(QString()), "a file name is empty");
+        row("no NUL at the end",
+            patch([](const QByteArray& b) { return fieldAt(b, 0, 0) - 1; }, "x"),
+            "does not end where it should");
+        row("tab", named(u"System\\A\tB.u"_s), "control character");
+        row("unassigned Windows-1252 byte", named(u"System\\A\u0081.u"_s), "control character");
+        row("1,025-byte name", named(QString(1025, u'a')), "too long");
+        row("entry beyond the payloads",
+            patch([](const QByteArray& b) { return fieldAt(b, 4, 1); }, uint32(0xFFFFFFFF)),
+            "Maps\\DM-Demo.ut2 lies outside");
+        row("overlapping entries", with([](UmodOptions& o) { o.overlap = true; }), "share bytes");
+        row("bytes between directory and trailer",
+            with([](UmodOptions& o) { o.afterDirectory = "x"; }), "stray bytes");
+        row("one name in two cases", Bytes([] {
+                return umodBytes({{u"System\\A.u"_s, "1", 0}, {u"system/a.U"_s, "2", 0}});
+            }),
+            "both System\\A.u and system/a.U");
     }
     void refused() {
         QFETCH(Bytes, bytes);
