@@ -295,8 +295,7 @@ private slots:
     // In a child process, for real: writes stopped at a limit (a full disk), or a SIGKILL after
     // some files were moved in, undone from the journal at the next start.
     void childFaults_data() {
-        QTest::addColumn<QString>("download");
-        QTest::addColumn<QString>("environment");
+        fixtures::columns("download", "environment");
         const QString small = u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s;
         QTest::newRow("write limit") << u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s
                                      << u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s;
@@ -369,8 +368,7 @@ private slots:
     // A record is read back as untrusted: anything that could reach outside the game folder, or
     // is not as Modgate writes it, makes it no record.
     void tamperedRecords_data() {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
+        fixtures::columns("from", "to");
         QTest::newRow("as written") << QString() << QString();
         QTest::newRow("parent folder") << u"Mod/A.u"_s << u"Mod/../../A.u"_s;
         QTest::newRow("absolute path") << u"Mod/A.u"_s << u"/etc/A.u"_s;

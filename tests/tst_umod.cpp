@@ -273,8 +273,7 @@ private slots:
     }
 
     void resolution_data() {
-        QTest::addColumn<QString>("ini");
-        QTest::addColumn<QString>("expected");
+        fixtures::columns("ini", "expected");
         const QString setup = u"[Setup]\nProduct=Demo\nRequires=Game\n"
                               "[Game]\nProduct=UT2004\n"_s;
         QTest::newRow("groups in [Setup] order")
