@@ -39,10 +39,7 @@ QByteArray elf(bool wide, quint16 machine, const QByteArray& loader) {
         for (int i = 0; i < size; ++i)
             bytes[at + i] = char(value >> (8 * i));
     };
-    bytes.replace(0, 6,
-                  QByteArray("\x7f"
-                             "ELF") +
-                      char(wide ? 2 : 1) + char(1));
+    bytes.replace(0, 6, "\177ELF" + QByteArray(1, char(wide ? 2 : 1)) + char(1));
     put(18, machine, 2);
     put(wide ? 32 : 28, quint64(bytes.size()), word);
     put(wide ? 54 : 42, quint64(entrySize), 2);
@@ -69,11 +66,9 @@ private slots:
     void init() {
         games.emplace();
         // The bundle, an OldUnreal copy and an original Linux client's.
-        QVERIFY(fixtures::makeTree(games->path(), "f:" + bundle + '/' + inBundle +
-                                                      ";f:Linux/System/UT2004;"
-                                                      "f:Classic/System/ut2004-bin;"
-                                                      "f:Steam/Unreal Tournament 2004/linuxdata/"
-                                                      "System/ut2004-bin-linux-amd64"));
+        const QString others = ";f:Linux/System/UT2004;f:Classic/System/ut2004-bin;f:Steam/Unreal "
+                               "Tournament 2004/linuxdata/System/ut2004-bin-linux-amd64";
+        QVERIFY(fixtures::makeTree(games->path(), "f:" + bundle + '/' + inBundle + others));
     }
     void cleanup() {
         // After a cancel Qt runs no loop, a dialog's included, until the application's own ran.

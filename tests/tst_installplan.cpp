@@ -6,6 +6,7 @@
 #include "modinstall/installnames.h"
 #include "modinstall/installplanner.h"
 
+#include "fixtures.h"
 #include "testmain.h"
 
 #include <QDir>
@@ -15,11 +16,19 @@
 
 namespace {
 
-// "f:Maps/x.ut2" (a file), "f:Maps/x.ut2|5" (declaring 5 bytes), "d:", "l:" (symbolic
-// link), "h:" (hard link), "o:" (a device or pipe).
-QList<SourceEntry> entriesFrom(const QStringList& specs) {
+using fixtures::columns;
+using fixtures::row;
+
+// A list given in one string, its items split at ";".
+QStringList list(const QString& items) {
+    return items.split(u';', Qt::SkipEmptyParts);
+}
+
+// Split at ";": "f:Maps/x.ut2" (a file), "f:Maps/x.ut2|5" (declaring 5 bytes), "d:", "l:"
+// (symbolic link), "h:" (hard link), "o:" (a device or pipe).
+QList<SourceEntry> entriesFrom(const QString& specs) {
     QList<SourceEntry> entries;
-    for (const QString& spec : specs) {
+    for (const QString& spec : list(specs)) {
         SourceEntry entry;
         const QChar type = spec[0];
         entry.type = type == u'd'   ? SourceEntryType::Directory
@@ -53,11 +62,11 @@ QStringList leftOut(const QList<LeftOutEntry>& entries) {
     return out;
 }
 
-// Lays out a game folder: "Maps/" a folder, "System/Foo.u|5" a file of 5 bytes, "Maps->x" a
-// symbolic link to x (relative to the folder holding the game folder).
-void layOut(const QString& root, const QStringList& specs) {
+// Lays out a game folder from ";"-split items: "Maps/" a folder, "System/Foo.u|5" a file of 5
+// bytes, "Maps->x" a symbolic link to x (relative to the folder holding the game folder).
+void layOut(const QString& root, const QString& specs) {
     QVERIFY(QDir().mkpath(root));
-    for (const QString& spec : specs) {
+    for (const QString& spec : list(specs)) {
         if (spec.endsWith(u'/')) {
             QVERIFY(QDir().mkpath(root + u'/' + spec));
         } else if (const qsizetype arrow = spec.indexOf(QStringLiteral("->")); arrow >= 0) {
@@ -76,7 +85,7 @@ void layOut(const QString& root, const QStringList& specs) {
 
 // Plans the destinations (as a UMOD's manifest would give them) against a game folder.
 std::variant<InstallPlan, InstallRefusal> planAgainst(const QString& gameFolder,
-                                                      const QStringList& specs) {
+                                                      const QString& specs) {
     const QList<SourceEntry> entries = entriesFrom(specs);
     InstallPlacement placement;
     placement.name = QStringLiteral("MyMod");
@@ -99,94 +108,39 @@ class InstallPlanTest : public QObject {
 
 private slots:
     void names_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("path");  // as vetted; empty when refused
-        QTest::addColumn<QString>("fault"); // part of the reason
-        const QString long255(255, u'a'), long256(256, u'a');
-        const QString part(200, u'b');
-        QTest::newRow("backslashes") << "maps\\DM-X.ut2"
-                                     << "maps/DM-X.ut2"
-                                     << "";
-        QTest::newRow("dot and empty parts") << "./a//b/./c"
-                                             << "a/b/c"
-                                             << "";
-        QTest::newRow("255-byte part") << long255 << long255 << "";
-        QTest::newRow("COM0 and CONSOLE") << "COM0.txt/CONSOLE.u"
-                                          << "COM0.txt/CONSOLE.u"
-                                          << "";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << "empty";
-        QTest::newRow("only dots") << "./."
-                                   << ""
-                                   << "empty";
-        QTest::newRow("control") << "Maps/a\u0001.ut2"
-                                 << ""
-                                 << "control";
-        QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << ""
-                             << "control";
-        QTest::newRow("C1 control") << "a\u0085b"
-                                    << ""
-                                    << "control";
-        QTest::newRow("256-byte part") << long256 << ""
-                                       << "255";
-        QTest::newRow("256 bytes in 128 letters") << QString(128, QChar(0xe9)) << ""
-                                                  << "255";
+        columns("name", "path", "fault"); // path as vetted, empty when refused; part of the reason
+        const QString long255(255, u'a'), long256(256, u'a'), part(200, u'b');
+        row("backslashes", "maps\\DM-X.ut2", "maps/DM-X.ut2", "");
+        row("dot and empty parts", "./a//b/./c", "a/b/c", "");
+        row("255-byte part", long255, long255, "");
+        row("COM0 and CONSOLE", "COM0.txt/CONSOLE.u", "COM0.txt/CONSOLE.u", "");
+        row("empty", "", "", "empty");
+        row("only dots", "./.", "", "empty");
+        row("control", "Maps/a\u0001.ut2", "", "control");
+        row("NUL", QStringLiteral("a") + QChar(0) + QStringLiteral("b"), "", "control");
+        row("C1 control", "a\u0085b", "", "control");
+        row("256-byte part", long256, "", "255");
+        row("256 bytes in 128 letters", QString(128, QChar(0xe9)), "", "255");
         const QString parts = QStringList(5, part).join(u'/') + u'/';
-        QTest::newRow("1024 bytes") << parts + QString(19, u'c') << parts + QString(19, u'c') << "";
-        QTest::newRow("1025 bytes") << parts + QString(20, u'c') << ""
-                                    << "1024";
-        QTest::newRow("leading slash") << "/etc/passwd"
-                                       << ""
-                                       << "absolute";
-        QTest::newRow("leading backslash") << "\\Windows\\x"
-                                           << ""
-                                           << "absolute";
-        QTest::newRow("server") << "//server/share/x"
-                                << ""
-                                << "absolute";
-        QTest::newRow("drive") << "C:\\UT2004\\System\\x.u"
-                               << ""
-                               << "drive";
-        QTest::newRow("drive with slash") << "c:/x"
-                                          << ""
-                                          << "drive";
-        QTest::newRow("colon in a part") << "Maps/a:b.ut2"
-                                         << ""
-                                         << "drive";
-        QTest::newRow("dot-dot first") << "../x"
-                                       << ""
-                                       << "..";
-        QTest::newRow("dot-dot later") << "Maps/../../x"
-                                       << ""
-                                       << "..";
-        QTest::newRow("dot-dot with backslash") << "Maps\\..\\x"
-                                                << ""
-                                                << "..";
-        QTest::newRow("CON") << "CON"
-                             << ""
-                             << "device";
-        QTest::newRow("con.txt") << "Help/con.txt"
-                                 << ""
-                                 << "device";
-        QTest::newRow("Lpt1") << "Maps/Lpt1.ut2"
-                              << ""
-                              << "device";
-        QTest::newRow("aux space") << "aux .tar.gz"
-                                   << ""
-                                   << "device";
-        QTest::newRow("COM9") << "COM9"
-                              << ""
-                              << "device";
-        QTest::newRow("trailing dot") << "Maps/x."
-                                      << ""
-                                      << "dot";
-        QTest::newRow("trailing space") << "Maps /x.ut2"
-                                        << ""
-                                        << "space";
-        QTest::newRow("three dots") << "..."
-                                    << ""
-                                    << "dot";
+        row("1024 bytes", parts + QString(19, u'c'), parts + QString(19, u'c'), "");
+        row("1025 bytes", parts + QString(20, u'c'), "", "1024");
+        row("leading slash", "/etc/passwd", "", "absolute");
+        row("leading backslash", "\\Windows\\x", "", "absolute");
+        row("server", "//server/share/x", "", "absolute");
+        row("drive", "C:\\UT2004\\System\\x.u", "", "drive");
+        row("drive with slash", "c:/x", "", "drive");
+        row("colon in a part", "Maps/a:b.ut2", "", "drive");
+        row("dot-dot first", "../x", "", "..");
+        row("dot-dot later", "Maps/../../x", "", "..");
+        row("dot-dot with backslash", "Maps\\..\\x", "", "..");
+        row("CON", "CON", "", "device");
+        row("con.txt", "Help/con.txt", "", "device");
+        row("Lpt1", "Maps/Lpt1.ut2", "", "device");
+        row("aux space", "aux .tar.gz", "", "device");
+        row("COM9", "COM9", "", "device");
+        row("trailing dot", "Maps/x.", "", "dot");
+        row("trailing space", "Maps /x.ut2", "", "space");
+        row("three dots", "...", "", "dot");
     }
     void names() {
         QFETCH(QString, name);
@@ -198,158 +152,114 @@ private slots:
         QVERIFY2(vetted.fault.contains(fault), qPrintable(vetted.fault));
     }
 
-    void entryTypes_data() {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("leftOut");
-        QTest::newRow("links and devices")
-            << QStringList{"l:Maps/Link.ut2", "h:Maps/Hard.ut2", "o:Maps/fifo", "f:Maps/x.ut2"}
-            << QStringList{"Maps/x.ut2"}
-            << QStringList{"Maps/Hard.ut2: a hard link", "Maps/Link.ut2: a symbolic link",
-                           "Maps/fifo: a device, pipe or socket"};
-        QTest::newRow("folders only imply folders")
-            << QStringList{"d:Maps/", "d:Maps/Empty/", "f:Maps/x.ut2"} << QStringList{"Maps/x.ut2"}
-            << QStringList{};
+    // Entry types, wrappers and mod folders: lists joined with ";", left-out entries as
+    // "name: reason".
+    void placement_data() {
+        columns("entries", "files", "leftOut", "name");
+        row("links and devices", "l:Maps/Link.ut2;h:Maps/Hard.ut2;o:Maps/fifo;f:Maps/x.ut2",
+            "Maps/x.ut2",
+            "Maps/Hard.ut2: a hard link;Maps/Link.ut2: a symbolic link;Maps/fifo: a device, pipe "
+            "or "
+            "socket",
+            "Download");
+        row("folders only imply folders", "d:Maps/;d:Maps/Empty/;f:Maps/x.ut2", "Maps/x.ut2", "",
+            "Download");
         // The link is never made; the file through it goes into a real folder.
-        QTest::newRow("a file through a link")
-            << QStringList{"l:Maps", "f:Maps/x.ut2"} << QStringList{"Maps/x.ut2"}
-            << QStringList{"Maps: a symbolic link"};
-        QTest::newRow("junk of every type") << QStringList{"f:__MACOSX/Maps/x.ut2",
-                                                           "f:Maps/._x.ut2",
-                                                           "l:.DS_Store",
-                                                           "d:META-INF/",
-                                                           "f:META-INF/MANIFEST.MF",
-                                                           "f:Maps/Thumbs.db",
-                                                           "f:Desktop.ini",
-                                                           "f:Maps/x.ut2"}
-                                            << QStringList{"Maps/x.ut2"} << QStringList{};
+        row("a file through a link", "l:Maps;f:Maps/x.ut2", "Maps/x.ut2", "Maps: a symbolic link",
+            "Download");
+        row("junk of every type",
+            "f:__MACOSX/Maps/x.ut2;f:Maps/._x.ut2;l:.DS_Store;d:META-INF/;f:META-INF/MANIFEST.MF;"
+            "f:Maps/Thumbs.db;f:Desktop.ini;f:Maps/x.ut2",
+            "Maps/x.ut2", "", "Download");
+        row("mod folder at the top",
+            "f:MyMod/UT2K4Mod.ini;f:MyMod/System/MyMod.u;f:MyMod/System/Vehicles.dll;"
+            "f:MyMod/MyMod/Classes/A.uc;f:MyMod/Help/ReadMe.txt",
+            "MyMod/Help/ReadMe.txt;MyMod/MyMod/Classes/A.uc;MyMod/System/MyMod.u;MyMod/"
+            "UT2K4Mod.ini",
+            "MyMod/System/Vehicles.dll: native code", "MyMod");
+        row("mod folder below wrappers",
+            "f:Download/v1/MyMod/ut2k4mod.ini;f:Download/v1/MyMod/Maps/a.ut2;f:Download/readme.txt",
+            "MyMod/Maps/a.ut2;MyMod/ut2k4mod.ini", "Download/readme.txt: a readme (kept)", "MyMod");
+        row("a mod folder inside a mod folder belongs to it",
+            "f:B/A/UT2K4Mod.ini;f:B/A/Inner/UT2K4Mod.ini;f:B/A/Inner/x.u;f:B/A/System/UT2K4Mod.ini",
+            "A/Inner/UT2K4Mod.ini;A/Inner/x.u;A/System/UT2K4Mod.ini;A/UT2K4Mod.ini", "", "A");
+        row("two mod folders: the first names the install",
+            "f:Zeta/UT2K4Mod.ini;f:Alpha/UT2K4Mod.ini", "Alpha/UT2K4Mod.ini;Zeta/UT2K4Mod.ini", "",
+            "Zeta");
+        row("mod folder and game folders", "f:MyMod/UT2K4Mod.ini;f:System/MyModLauncher.u",
+            "MyMod/UT2K4Mod.ini;System/MyModLauncher.u", "", "MyMod");
+        row("game folders, any case, folders listed after files",
+            "f:textures/Cell.utx;f:MAPS/CellMap.ut2;d:textures/;d:MAPS/;f:Music/Sub/Stage.ogg;"
+            "f:System/Default.ini;f:System/Vehicles.dll;f:Help/MyMod.txt",
+            "Help/MyMod.txt;Maps/CellMap.ut2;Music/Sub/Stage.ogg;System/Default.ini;Textures/"
+            "Cell.utx",
+            "System/Vehicles.dll: native code", "Download");
+        row("wrapper above packages and sources",
+            "f:NewIntro/UDN-Intro2k3.ut2;f:NewIntro/UDN-logo.utx;f:NewIntro/UDNMatinee/Classes/"
+            "A.uc",
+            "Maps/UDN-Intro2k3.ut2;Textures/UDN-logo.utx",
+            "NewIntro/UDNMatinee/Classes/A.uc: UnrealScript source", "Download");
+        row("three wrappers", "f:a/b/c/Maps/x.ut2;f:A/B/C/Textures/x.utx",
+            "Maps/x.ut2;Textures/x.utx", "", "Download");
+        row("a wrapper above sources and a game folder",
+            "f:Pack/Classes/A.uc;f:Pack/Textures/x.utx", "Textures/x.utx",
+            "Pack/Classes/A.uc: UnrealScript source", "Download");
+        row("game folders beside sources and readmes",
+            "f:ExampleVehicles/Classes/A.uc;f:Animations/x.ukx;f:readme.txt;f:Shot.JPG",
+            "Animations/x.ukx",
+            "ExampleVehicles/Classes/A.uc: UnrealScript source;Shot.JPG: a picture (kept);"
+            "readme.txt: a readme (kept)",
+            "Download");
+        row("other folders and nested things",
+            "f:Maps/x.ut2;f:Extras/y.utx;f:Extras/Classes/notes.txt;f:Other.zip;f:Maps/More.rar;"
+            "f:Setup.exe;f:DE.umod;f:run.sh",
+            "Maps/x.ut2",
+            "DE.umod: an installer inside the archive;Extras/Classes/notes.txt: in a folder the "
+            "game does not use;Extras/y.utx: in a folder the game does not use;Maps/More.rar: a "
+            "nested archive;Other.zip: a nested archive;Setup.exe: native code;run.sh: native code",
+            "Download");
     }
-    void entryTypes() { checkPlacement(); }
-
-    void layouts_data() {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QStringList>("leftOut");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("mod folder at the top")
-            << QStringList{"f:MyMod/UT2K4Mod.ini", "f:MyMod/System/MyMod.u",
-                           "f:MyMod/System/Vehicles.dll", "f:MyMod/MyMod/Classes/A.uc",
-                           "f:MyMod/Help/ReadMe.txt"}
-            << QStringList{"MyMod/Help/ReadMe.txt", "MyMod/MyMod/Classes/A.uc",
-                           "MyMod/System/MyMod.u", "MyMod/UT2K4Mod.ini"}
-            << QStringList{"MyMod/System/Vehicles.dll: native code"} << "MyMod";
-        QTest::newRow("mod folder below wrappers")
-            << QStringList{"f:Download/v1/MyMod/ut2k4mod.ini", "f:Download/v1/MyMod/Maps/a.ut2",
-                           "f:Download/readme.txt"}
-            << QStringList{"MyMod/Maps/a.ut2", "MyMod/ut2k4mod.ini"}
-            << QStringList{"Download/readme.txt: a readme (kept)"} << "MyMod";
-        QTest::newRow("a mod folder inside a mod folder belongs to it")
-            << QStringList{"f:B/A/UT2K4Mod.ini", "f:B/A/Inner/UT2K4Mod.ini", "f:B/A/Inner/x.u",
-                           "f:B/A/System/UT2K4Mod.ini"}
-            << QStringList{"A/Inner/UT2K4Mod.ini", "A/Inner/x.u", "A/System/UT2K4Mod.ini",
-                           "A/UT2K4Mod.ini"}
-            << QStringList{} << "A";
-        QTest::newRow("two mod folders: the first names the install")
-            << QStringList{"f:Zeta/UT2K4Mod.ini", "f:Alpha/UT2K4Mod.ini"}
-            << QStringList{"Alpha/UT2K4Mod.ini", "Zeta/UT2K4Mod.ini"} << QStringList{} << "Zeta";
-        QTest::newRow("mod folder and game folders")
-            << QStringList{"f:MyMod/UT2K4Mod.ini", "f:System/MyModLauncher.u"}
-            << QStringList{"MyMod/UT2K4Mod.ini", "System/MyModLauncher.u"} << QStringList{}
-            << "MyMod";
-        QTest::newRow("game folders, any case, folders listed after files")
-            << QStringList{"f:textures/Cell.utx",   "f:MAPS/CellMap.ut2",
-                           "d:textures/",           "d:MAPS/",
-                           "f:Music/Sub/Stage.ogg", "f:System/Default.ini",
-                           "f:System/Vehicles.dll", "f:Help/MyMod.txt"}
-            << QStringList{"Help/MyMod.txt", "Maps/CellMap.ut2", "Music/Sub/Stage.ogg",
-                           "System/Default.ini", "Textures/Cell.utx"}
-            << QStringList{"System/Vehicles.dll: native code"} << "Download";
-        QTest::newRow("wrapper above packages and sources")
-            << QStringList{"f:NewIntro/UDN-Intro2k3.ut2", "f:NewIntro/UDN-logo.utx",
-                           "f:NewIntro/UDNMatinee/Classes/A.uc"}
-            << QStringList{"Maps/UDN-Intro2k3.ut2", "Textures/UDN-logo.utx"}
-            << QStringList{"NewIntro/UDNMatinee/Classes/A.uc: UnrealScript source"} << "Download";
-        QTest::newRow("three wrappers")
-            << QStringList{"f:a/b/c/Maps/x.ut2", "f:A/B/C/Textures/x.utx"}
-            << QStringList{"Maps/x.ut2", "Textures/x.utx"} << QStringList{} << "Download";
-        QTest::newRow("a wrapper above sources and a game folder")
-            << QStringList{"f:Pack/Classes/A.uc", "f:Pack/Textures/x.utx"}
-            << QStringList{"Textures/x.utx"}
-            << QStringList{"Pack/Classes/A.uc: UnrealScript source"} << "Download";
-        QTest::newRow("game folders beside sources and readmes")
-            << QStringList{"f:ExampleVehicles/Classes/A.uc", "f:Animations/x.ukx", "f:readme.txt",
-                           "f:Shot.JPG"}
-            << QStringList{"Animations/x.ukx"}
-            << QStringList{"ExampleVehicles/Classes/A.uc: UnrealScript source",
-                           "Shot.JPG: a picture (kept)", "readme.txt: a readme (kept)"}
-            << "Download";
-        QTest::newRow("other folders and nested things")
-            << QStringList{"f:Maps/x.ut2", "f:Extras/y.utx",  "f:Extras/Classes/notes.txt",
-                           "f:Other.zip",  "f:Maps/More.rar", "f:Setup.exe",
-                           "f:DE.umod",    "f:run.sh"}
-            << QStringList{"Maps/x.ut2"}
-            << QStringList{"DE.umod: an installer inside the archive",
-                           "Extras/Classes/notes.txt: in a folder the game does not use",
-                           "Extras/y.utx: in a folder the game does not use",
-                           "Maps/More.rar: a nested archive",
-                           "Other.zip: a nested archive",
-                           "Setup.exe: native code",
-                           "run.sh: native code"}
-            << "Download";
-    }
-    void layouts() {
-        checkPlacement();
-        if (QTest::currentTestFailed())
-            return;
+    void placement() {
+        QFETCH(QString, entries);
+        QFETCH(QString, files);
+        QFETCH(QString, leftOut);
         QFETCH(QString, name);
-        QCOMPARE(std::get<InstallPlacement>(placed()).name, name);
+        const auto placement = placeArchiveEntries(entriesFrom(entries), "Download.zip");
+        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&placement))
+            QFAIL(qPrintable(refused->reason));
+        const InstallPlacement& got = std::get<InstallPlacement>(placement);
+        QCOMPARE(destinations(got), list(files));
+        QCOMPARE(::leftOut(got.leftOut), list(leftOut));
+        QCOMPARE(got.name, name);
     }
 
     void routing_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("outcome"); // a destination, or why it is left out
-        const QStringList system = {"u",   "ucl", "int", "upl", "det", "est",
-                                    "frt", "itt", "kot", "smt", "tmt"};
-        for (const QString& extension : system)
-            QTest::addRow("%s", qPrintable(extension))
-                << "Pack." + extension << "System/Pack." + extension;
-        QTest::newRow("ut2") << "DM-X.UT2"
-                             << "Maps/DM-X.UT2";
-        QTest::newRow("utx") << "x.utx"
-                             << "Textures/x.utx";
-        QTest::newRow("uax") << "x.uax"
-                             << "Sounds/x.uax";
-        QTest::newRow("ogg") << "x.ogg"
-                             << "Music/x.ogg";
-        QTest::newRow("usx") << "x.usx"
-                             << "StaticMeshes/x.usx";
-        QTest::newRow("ukx") << "x.ukx"
-                             << "Animations/x.ukx";
-        QTest::newRow("ka") << "x.ka"
-                            << "KarmaData/x.ka";
-        QTest::newRow("readme") << "Read Me.htm"
-                                << "a readme (kept)";
-        QTest::newRow("picture") << "shot.png"
-                                 << "a picture (kept)";
-        QTest::newRow("ini") << "User.ini"
-                             << "a loose .ini file";
-        QTest::newRow("dll") << "x.dll"
-                             << "native code";
-        QTest::newRow("so") << "libx.so"
-                            << "native code";
-        QTest::newRow("7z") << "x.7z"
-                            << "a nested archive";
-        QTest::newRow("unr") << "DM-Deck16.unr"
-                             << "an unknown kind of file";
-        QTest::newRow("no extension") << "LICENSE"
-                                      << "an unknown kind of file";
+        columns("file", "outcome"); // a destination, or why it is left out
+        for (const char* extension :
+             {"u", "ucl", "int", "upl", "det", "est", "frt", "itt", "kot", "smt", "tmt"})
+            row(extension, QString("Pack.") + extension, QString("System/Pack.") + extension);
+        row("ut2", "DM-X.UT2", "Maps/DM-X.UT2");
+        row("utx", "x.utx", "Textures/x.utx");
+        row("uax", "x.uax", "Sounds/x.uax");
+        row("ogg", "x.ogg", "Music/x.ogg");
+        row("usx", "x.usx", "StaticMeshes/x.usx");
+        row("ukx", "x.ukx", "Animations/x.ukx");
+        row("ka", "x.ka", "KarmaData/x.ka");
+        row("readme", "Read Me.htm", "a readme (kept)");
+        row("picture", "shot.png", "a picture (kept)");
+        row("ini", "User.ini", "a loose .ini file");
+        row("dll", "x.dll", "native code");
+        row("so", "libx.so", "native code");
+        row("7z", "x.7z", "a nested archive");
+        row("unr", "DM-Deck16.unr", "an unknown kind of file");
+        row("no extension", "LICENSE", "an unknown kind of file");
     }
     void routing() {
         QFETCH(QString, file);
         QFETCH(QString, outcome);
         // A second entry in a game folder keeps the archive from being nothing to install.
         const std::variant<InstallPlacement, InstallRefusal> placement =
-            placeArchiveEntries(entriesFrom({"f:" + file, "f:Maps/Anchor.ut2"}), "x.zip");
+            placeArchiveEntries(entriesFrom("f:" + file + ";f:Maps/Anchor.ut2"), "x.zip");
         QVERIFY(std::holds_alternative<InstallPlacement>(placement));
         const InstallPlacement& placed = std::get<InstallPlacement>(placement);
         QStringList got = leftOut(placed.leftOut);
@@ -360,31 +270,25 @@ private slots:
     }
 
     void refusedArchives_data() {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QString>("reason");
+        columns("entries", "reason");
         const QString nothing = "Nothing to install in Pack.zip: no mod folder (with "
                                 "UT2K4Mod.ini), no game folders, no game packages.";
-        QTest::newRow("empty") << QStringList{} << nothing;
-        QTest::newRow("only readmes and UT99 maps")
-            << QStringList{"f:EM2226_LightBearm/EM_LightBeam.unr", "f:EM2226_LightBearm/x.txt"}
-            << nothing;
-        QTest::newRow("only sources")
-            << QStringList{"f:ExampleVehicles/Classes/A.uc", "f:ExampleVehicles/Classes/B.uc"}
-            << nothing;
-        QTest::newRow("four wrappers") << QStringList{"f:a/b/c/d/Maps/x.ut2"} << nothing;
-        QTest::newRow("only links") << QStringList{"l:Maps/x.ut2", "h:System/y.u"} << nothing;
-        QTest::newRow("a hostile name among good ones")
-            << QStringList{"f:Maps/x.ut2", "l:../../etc/cron.d/x"}
-            << "Pack.zip: entry \"../../etc/cron.d/x\" climbs out of its folder with \"..\"";
-        QTest::newRow("UT2K4Mod.ini outside any folder")
-            << QStringList{"f:UT2K4Mod.ini", "f:System/x.u"}
-            << "Pack.zip holds UT2K4Mod.ini outside any folder";
-        QTest::newRow("mod folder named as a game folder")
-            << QStringList{"f:Stuff/system/UT2K4Mod.ini"}
-            << "Pack.zip: the mod folder \"system\" has the name of one of the game's own folders";
+        row("empty", "", nothing);
+        row("only readmes and UT99 maps",
+            "f:EM2226_LightBearm/EM_LightBeam.unr;f:EM2226_LightBearm/x.txt", nothing);
+        row("only sources", "f:ExampleVehicles/Classes/A.uc;f:ExampleVehicles/Classes/B.uc",
+            nothing);
+        row("four wrappers", "f:a/b/c/d/Maps/x.ut2", nothing);
+        row("only links", "l:Maps/x.ut2;h:System/y.u", nothing);
+        row("a hostile name among good ones", "f:Maps/x.ut2;l:../../etc/cron.d/x",
+            "Pack.zip: entry \"../../etc/cron.d/x\" climbs out of its folder with \"..\"");
+        row("UT2K4Mod.ini outside any folder", "f:UT2K4Mod.ini;f:System/x.u",
+            "Pack.zip holds UT2K4Mod.ini outside any folder");
+        row("mod folder named as a game folder", "f:Stuff/system/UT2K4Mod.ini",
+            "Pack.zip: the mod folder \"system\" has the name of one of the game's own folders");
     }
     void refusedArchives() {
-        QFETCH(QStringList, entries);
+        QFETCH(QString, entries);
         QFETCH(QString, reason);
         const std::variant<InstallPlacement, InstallRefusal> placement =
             placeArchiveEntries(entriesFrom(entries), "Pack.zip");
@@ -399,78 +303,48 @@ private slots:
         QCOMPARE(installNameFromFileName("MyMod"), "MyMod");
     }
 
-    // Destinations as a UMOD gives them, against a real game folder.
+    // Destinations as a UMOD gives them, against a real game folder; lists joined with ";".
     void letterCase_data() {
-        QTest::addColumn<QStringList>("disk");
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("planned"); // destinations, or the refusal's reason
-        QTest::addColumn<QStringList>("newFolders");
-        QTest::addColumn<QString>("modFolder");
-        QTest::newRow("into the existing folder")
-            << QStringList{"Textures/"} << QStringList{"f:textures\\x.utx"}
-            << QStringList{"Textures/x.utx"} << QStringList{} << "";
-        QTest::newRow("a lower-case folder on disk")
-            << QStringList{"maps/"} << QStringList{"f:Maps\\DM-X.ut2"}
-            << QStringList{"maps/DM-X.ut2"} << QStringList{} << "";
-        QTest::newRow("a new game folder spelled canonically")
-            << QStringList{"System/"} << QStringList{"f:karmadata/x.ka", "f:KARMADATA/y.ka"}
-            << QStringList{"KarmaData/x.ka", "KarmaData/y.ka"} << QStringList{"KarmaData"} << "";
-        QTest::newRow("a new folder spelled as first given")
-            << QStringList{} << QStringList{"f:MyMod/NewDir/a.u", "f:mymod/newdir/b.u"}
-            << QStringList{"MyMod/NewDir/a.u", "MyMod/NewDir/b.u"}
-            << QStringList{"MyMod", "MyMod/NewDir"} << "";
-        QTest::newRow("a file replaced under its own name")
-            << QStringList{"System/Foo.u"} << QStringList{"f:System\\foo.u"}
-            << QStringList{"System/Foo.u"} << QStringList{} << "";
-        QTest::newRow("twins on disk: the exact one")
-            << QStringList{"System/xVoting.u", "System/XVoting.u"}
-            << QStringList{"f:System/XVoting.u"} << QStringList{"System/XVoting.u"} << QStringList{}
-            << "";
-        QTest::newRow("twins on disk, neither exact")
-            << QStringList{"System/xVoting.u", "System/XVoting.u"}
-            << QStringList{"f:System/xvoting.u"} << QStringList{"the game folder holds both"}
-            << QStringList{} << "";
-        QTest::newRow("twins in the download")
-            << QStringList{} << QStringList{"f:Maps/a.ut2", "f:maps/A.UT2"}
-            << QStringList{"would be the same file"} << QStringList{} << "";
-        QTest::newRow("one name twice")
-            << QStringList{} << QStringList{"f:Maps/a.ut2", "f:Maps\\a.ut2"}
-            << QStringList{"would be the same file"} << QStringList{} << "";
-        QTest::newRow("a file and a folder in the download")
-            << QStringList{} << QStringList{"f:Maps/x", "f:MAPS/X/y.ut2"}
-            << QStringList{"both a file and a folder"} << QStringList{} << "";
-        QTest::newRow("a file on disk where a folder goes")
-            << QStringList{"Maps"} << QStringList{"f:Maps/x.ut2"}
-            << QStringList{"needs a folder at \"Maps\", and the game folder has a file there"}
-            << QStringList{} << "";
-        QTest::newRow("a folder on disk where a file goes")
-            << QStringList{"System/Foo.u/"} << QStringList{"f:System/Foo.u"}
-            << QStringList{"needs a file at \"System/Foo.u\""} << QStringList{} << "";
-        QTest::newRow("a link on disk")
-            << QStringList{"Maps->elsewhere"} << QStringList{"f:Maps/x.ut2"}
-            << QStringList{"the game folder has a symbolic link there"} << QStringList{} << "";
-        QTest::newRow("a hostile destination")
-            << QStringList{} << QStringList{"f:..\\System\\x.u"}
-            << QStringList{"climbs out of its folder"} << QStringList{} << "";
-        QTest::newRow("a new mod folder")
-            << QStringList{"System/"}
-            << QStringList{"f:MyMod\\UT2K4Mod.ini", "f:MyMod\\System\\a.u"}
-            << QStringList{"MyMod/System/a.u", "MyMod/UT2K4Mod.ini"}
-            << QStringList{"MyMod", "MyMod/System"} << "MyMod";
-        QTest::newRow("an existing mod folder")
-            << QStringList{"mymod/System/"}
-            << QStringList{"f:Help/MyMod.txt", "f:MyMod/UT2K4Mod.ini", "f:MyMod/System/a.u"}
-            << QStringList{"Help/MyMod.txt", "mymod/System/a.u", "mymod/UT2K4Mod.ini"}
-            << QStringList{"Help"} << "mymod";
-        QTest::newRow("no mod folder in a game folder")
-            << QStringList{} << QStringList{"f:System/UT2K4Mod.ini"}
-            << QStringList{"System/UT2K4Mod.ini"} << QStringList{"System"} << "";
+        columns("disk", "entries", "planned", "newFolders", "modFolder"); // planned: or the refusal
+        row("into the existing folder", "Textures/", "f:textures\\x.utx", "Textures/x.utx", "", "");
+        row("a lower-case folder on disk", "maps/", "f:Maps\\DM-X.ut2", "maps/DM-X.ut2", "", "");
+        row("a new game folder spelled canonically", "System/", "f:karmadata/x.ka;f:KARMADATA/y.ka",
+            "KarmaData/x.ka;KarmaData/y.ka", "KarmaData", "");
+        row("a new folder spelled as first given", "", "f:MyMod/NewDir/a.u;f:mymod/newdir/b.u",
+            "MyMod/NewDir/a.u;MyMod/NewDir/b.u", "MyMod;MyMod/NewDir", "");
+        row("a file replaced under its own name", "System/Foo.u", "f:System\\foo.u", "System/Foo.u",
+            "", "");
+        row("twins on disk: the exact one", "System/xVoting.u;System/XVoting.u",
+            "f:System/XVoting.u", "System/XVoting.u", "", "");
+        row("twins on disk, neither exact", "System/xVoting.u;System/XVoting.u",
+            "f:System/xvoting.u", "the game folder holds both", "", "");
+        row("twins in the download", "", "f:Maps/a.ut2;f:maps/A.UT2", "would be the same file", "",
+            "");
+        row("one name twice", "", "f:Maps/a.ut2;f:Maps\\a.ut2", "would be the same file", "", "");
+        row("a file and a folder in the download", "", "f:Maps/x;f:MAPS/X/y.ut2",
+            "both a file and a folder", "", "");
+        row("a file on disk where a folder goes", "Maps", "f:Maps/x.ut2",
+            "needs a folder at \"Maps\", and the game folder has a file there", "", "");
+        row("a folder on disk where a file goes", "System/Foo.u/", "f:System/Foo.u",
+            "needs a file at \"System/Foo.u\"", "", "");
+        row("a link on disk", "Maps->elsewhere", "f:Maps/x.ut2",
+            "the game folder has a symbolic link there", "", "");
+        row("a link on disk in another case", "maps->elsewhere", "f:Maps/x.ut2",
+            "the game folder has a symbolic link there", "", "");
+        row("a hostile destination", "", "f:..\\System\\x.u", "climbs out of its folder", "", "");
+        row("a new mod folder", "System/", "f:MyMod\\UT2K4Mod.ini;f:MyMod\\System\\a.u",
+            "MyMod/System/a.u;MyMod/UT2K4Mod.ini", "MyMod;MyMod/System", "MyMod");
+        row("an existing mod folder", "mymod/System/",
+            "f:Help/MyMod.txt;f:MyMod/UT2K4Mod.ini;f:MyMod/System/a.u",
+            "Help/MyMod.txt;mymod/System/a.u;mymod/UT2K4Mod.ini", "Help", "mymod");
+        row("no mod folder in a game folder", "", "f:System/UT2K4Mod.ini", "System/UT2K4Mod.ini",
+            "System", "");
     }
     void letterCase() {
-        QFETCH(QStringList, disk);
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, planned);
-        QFETCH(QStringList, newFolders);
+        QFETCH(QString, disk);
+        QFETCH(QString, entries);
+        QFETCH(QString, planned);
+        QFETCH(QString, newFolders);
         QFETCH(QString, modFolder);
         QTemporaryDir temporary;
         QVERIFY(QDir().mkpath(temporary.path() + "/elsewhere"));
@@ -478,9 +352,9 @@ private slots:
         layOut(game, disk);
         const std::variant<InstallPlan, InstallRefusal> plan = planAgainst(game, entries);
         if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&plan)) {
-            QVERIFY2(planned.size() == 1 && refused->reason.contains(planned[0]),
+            QVERIFY2(refused->reason.startsWith("MyMod.ut4mod: ") &&
+                         refused->reason.contains(planned),
                      qPrintable(refused->reason));
-            QVERIFY(refused->reason.startsWith("MyMod.ut4mod: "));
             return;
         }
         const InstallPlan& got = std::get<InstallPlan>(plan);
@@ -488,8 +362,8 @@ private slots:
         for (const PlannedFile& file : got.files)
             destinations.append(file.destination);
         destinations.sort();
-        QCOMPARE(destinations, planned);
-        QCOMPARE(got.newFolders, newFolders);
+        QCOMPARE(destinations, list(planned));
+        QCOMPARE(got.newFolders, list(newFolders));
         QCOMPARE(got.modFolder.value_or(QString()), modFolder);
         QVERIFY(QDir(temporary.path() + "/elsewhere").isEmpty());
     }
@@ -497,10 +371,10 @@ private slots:
     // A game folder reached through a link is still the game folder.
     void gameFolderThroughALink() {
         QTemporaryDir temporary;
-        layOut(temporary.path() + "/real", {"Maps/"});
+        layOut(temporary.path() + "/real", "Maps/");
         QVERIFY(QFile::link(temporary.path() + "/real", temporary.path() + "/game"));
         const std::variant<InstallPlan, InstallRefusal> plan =
-            planAgainst(temporary.path() + "/game", {"f:Maps/x.ut2"});
+            planAgainst(temporary.path() + "/game", "f:Maps/x.ut2");
         QVERIFY(std::holds_alternative<InstallPlan>(plan));
         QCOMPARE(std::get<InstallPlan>(plan).files[0].destination, "Maps/x.ut2");
     }
@@ -517,9 +391,9 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(int, action);
         QTemporaryDir temporary;
-        layOut(temporary.path(), {"Maps/Old.ut2|5"});
+        layOut(temporary.path(), "Maps/Old.ut2|5");
         const std::variant<InstallPlan, InstallRefusal> plan =
-            planAgainst(temporary.path(), {entry, "f:System/a.u|100"});
+            planAgainst(temporary.path(), entry + ";f:System/a.u|100");
         QVERIFY(std::holds_alternative<InstallPlan>(plan));
         const InstallPlan& got = std::get<InstallPlan>(plan);
         QCOMPARE(int(got.files[0].action), action);
@@ -538,7 +412,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(bool, encrypted);
         QFETCH(QString, reason);
-        QList<SourceEntry> entries = entriesFrom({entry});
+        QList<SourceEntry> entries = entriesFrom(entry);
         entries[0].encrypted = encrypted;
         GameFolderSnapshot disk;
         disk.addFolder(QString(), {});
@@ -546,23 +420,6 @@ private slots:
             planInstall({"x", {{0, "Maps/x.ut2"}}, {}, {}}, entries, "x.zip", disk);
         QVERIFY(std::holds_alternative<InstallRefusal>(plan));
         QCOMPARE(std::get<InstallRefusal>(plan).reason, "x.zip: entry \"Maps/x.ut2\" " + reason);
-    }
-
-private:
-    std::variant<InstallPlacement, InstallRefusal> placed() {
-        QFETCH(QStringList, entries);
-        return placeArchiveEntries(entriesFrom(entries), "Download.zip");
-    }
-
-    void checkPlacement() {
-        QFETCH(QStringList, files);
-        QFETCH(QStringList, leftOut);
-        const std::variant<InstallPlacement, InstallRefusal> placement = placed();
-        if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&placement))
-            QFAIL(qPrintable(refused->reason));
-        const InstallPlacement& got = std::get<InstallPlacement>(placement);
-        QCOMPARE(destinations(got), files);
-        QCOMPARE(::leftOut(got.leftOut), leftOut);
     }
 };
 

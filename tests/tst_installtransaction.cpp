@@ -91,6 +91,12 @@ QString trash() {
     return QDir::homePath() + u"/.local/share/Trash"_s;
 }
 
+// A record of that name and game folder, made at a fixed time, with nothing in it yet.
+InstallRecord emptyRecord(const QString& name, const QString& game) {
+    const QDateTime at(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC);
+    return {name, name + u".zip"_s, {}, game, at, {}, {}, {}, {}};
+}
+
 enum class Fault { Damaged, Cancel, ByteCap, NoSpace, Appears, Link, EntryCap, ReadOnly, None };
 
 } // namespace
@@ -147,35 +153,29 @@ private slots:
     }
 
     void installs_data() {
-        QTest::addColumn<QString>("existing");
-        QTest::addColumn<QString>("download");
+        fixtures::columns("existing", "download");
         QTest::addColumn<bool>("consent");
-        QTest::addColumn<QString>("refusal"); // part of it; empty when it installs
-        QTest::addColumn<QStringList>("recorded");
-        QTest::addColumn<QStringList>("replaced");
-        QTest::newRow("new files and folders")
-            << u"System/Core.u=core"_s
-            << u"Mod/System/Mod.u=abc;Mod/ut2k4mod.ini=[Mod];Top=t;Mod/Help/ReadMe.txt=read me"_s
-            << false << QString()
-            << QStringList{u"Mod/System/Mod.u"_s, u"Mod/ut2k4mod.ini"_s, u"Top"_s} << QStringList();
-        QTest::newRow("identical file skipped")
-            << u"System/A.u=same"_s << u"System/A.u=same;System/B.u=new"_s << false << QString()
-            << QStringList{u"System/B.u"_s} << QStringList();
-        QTest::newRow("different file, no consent")
-            << u"System/A.u=old1"_s << u"System/A.u=new1;System/B.u=new"_s << false
-            << u"it would replace System/A.u"_s << QStringList() << QStringList();
-        QTest::newRow("different file, consent")
-            << u"System/A.u=old1;System/C.u=old"_s << u"System/A.u=new1;System/C.u=longer"_s << true
-            << QString() << QStringList{u"System/A.u"_s, u"System/C.u"_s}
-            << QStringList{u"System/A.u"_s, u"System/C.u"_s};
+        fixtures::columns("refusal", "recorded", "replaced"); // part of it, empty when it installs
+        fixtures::row(
+            "new files and folders", u"System/Core.u=core"_s,
+            u"Mod/System/Mod.u=abc;Mod/ut2k4mod.ini=[Mod];Top=t;Mod/Help/ReadMe.txt=read me"_s,
+            false, "", "Mod/System/Mod.u;Mod/ut2k4mod.ini;Top", "");
+        fixtures::row("identical file skipped", u"System/A.u=same"_s,
+                      u"System/A.u=same;System/B.u=new"_s, false, "", "System/B.u", "");
+        fixtures::row("different file, no consent", u"System/A.u=old1"_s,
+                      u"System/A.u=new1;System/B.u=new"_s, false, "it would replace System/A.u", "",
+                      "");
+        fixtures::row("different file, consent", u"System/A.u=old1;System/C.u=old"_s,
+                      u"System/A.u=new1;System/C.u=longer"_s, true, "", "System/A.u;System/C.u",
+                      "System/A.u;System/C.u");
     }
     void installs() {
         QFETCH(QString, existing);
         QFETCH(QString, download);
         QFETCH(bool, consent);
         QFETCH(QString, refusal);
-        QFETCH(QStringList, recorded);
-        QFETCH(QStringList, replaced);
+        QFETCH(QString, recorded);
+        QFETCH(QString, replaced);
         QVERIFY(makeFiles(game, existing));
         const auto before = snapshot(game);
         const auto trashBefore = snapshot(trash());
@@ -203,7 +203,7 @@ private slots:
             if (readme)
                 QCOMPARE(record.readmes, (QList<KeptReadme>{{file.name, u"ReadMe.txt"_s}}));
         }
-        QCOMPARE(pathsOf(record.files), recorded);
+        QCOMPARE(pathsOf(record.files).join(u';'), recorded);
         for (const RecordedFile& file : record.files)
             QCOMPARE(file.sha256, sha256(contents(game + u'/' + file.path)));
         for (const QString& folder : record.createdFolders)
@@ -213,7 +213,7 @@ private slots:
             replacedPaths << file.path;
             QCOMPARE(contents(file.pathInTrash), filesOf(existing)[replacedPaths.size() - 1].bytes);
         }
-        QCOMPARE(replacedPaths, replaced);
+        QCOMPARE(replacedPaths.join(u';'), replaced);
     }
 
     // Whatever stops an install, the game folder and the trash end as they were.
@@ -223,31 +223,26 @@ private slots:
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<bool>("beforeReading");
         const QString replacing = u"System/A.u=replacement;"_s;
-        QTest::newRow("damaged") << replacing + u"Mod/B.u=*300000"_s << Fault::Damaged
-                                 << u"Mod/B.u is damaged: a CRC error"_s << false;
-        QTest::newRow("more than declared")
-            << replacing + u"Mod/B.u=*1000000@1000"_s << Fault::None
-            << u"Mod/B.u holds more than its header says"_s << false;
-        QTest::newRow("less than declared")
-            << replacing + u"Mod/B.u=abc@10"_s << Fault::None
-            << u"Mod/B.u is shorter than its header says"_s << false;
-        QTest::newRow("byte cap") << replacing + u"Mod/B.u=*5000@-1"_s << Fault::ByteCap
-                                  << u"it unpacks to more than 4 KiB"_s << false;
-        QTest::newRow("no free space")
-            << replacing << Fault::NoSpace << u"there is not enough free space in GAME"_s << true;
-        QTest::newRow("cancelled") << replacing + u"Mod/B.u=*3000000"_s << Fault::Cancel
-                                   << u"the install was cancelled"_s << false;
-        QTest::newRow("a file appears while moving")
-            << replacing + u"System/B.u=b;System/C.u=c"_s << Fault::Appears
-            << u"could not move System/B.u into place: File exists"_s << false;
-        QTest::newRow("a link on the way")
-            << replacing + u"Mod/B.u=b"_s << Fault::Link
-            << u"Mod is a link, and Modgate installs into real folders only"_s << true;
-        QTest::newRow("65,537 entries")
-            << replacing << Fault::EntryCap << u"it holds more than 65,536 files"_s << true;
-        QTest::newRow("read-only game folder")
-            << replacing << Fault::ReadOnly << u"Modgate cannot write to GAME: Permission denied"_s
-            << true;
+        fixtures::row("damaged", replacing + u"Mod/B.u=*300000"_s, Fault::Damaged,
+                      "Mod/B.u is damaged: a CRC error", false);
+        fixtures::row("more than declared", replacing + u"Mod/B.u=*1000000@1000"_s, Fault::None,
+                      "Mod/B.u holds more than its header says", false);
+        fixtures::row("less than declared", replacing + u"Mod/B.u=abc@10"_s, Fault::None,
+                      "Mod/B.u is shorter than its header says", false);
+        fixtures::row("byte cap", replacing + u"Mod/B.u=*5000@-1"_s, Fault::ByteCap,
+                      "it unpacks to more than 4 KiB", false);
+        fixtures::row("no free space", replacing, Fault::NoSpace,
+                      "there is not enough free space in GAME", true);
+        fixtures::row("cancelled", replacing + u"Mod/B.u=*3000000"_s, Fault::Cancel,
+                      "the install was cancelled", false);
+        fixtures::row("a file appears while moving", replacing + u"System/B.u=b;System/C.u=c"_s,
+                      Fault::Appears, "could not move System/B.u into place: File exists", false);
+        fixtures::row("a link on the way", replacing + u"Mod/B.u=b"_s, Fault::Link,
+                      "Mod is a link, and Modgate installs into real folders only", true);
+        fixtures::row("65,537 entries", replacing, Fault::EntryCap,
+                      "it holds more than 65,536 files", true);
+        fixtures::row("read-only game folder", replacing, Fault::ReadOnly,
+                      "Modgate cannot write to GAME: Permission denied", true);
     }
     void faults() {
         QFETCH(QString, download);
@@ -297,50 +292,45 @@ private slots:
         QVERIFY(!readRecord(defaultRecordsFolder(), u"Mod"_s, game));
     }
 
-    // A full disk, for real: a child process whose writes stop at a limit.
-    void writeLimit() {
+    // In a child process, for real: writes stopped at a limit (a full disk), or a SIGKILL after
+    // some files were moved in, undone from the journal at the next start.
+    void childFaults_data() {
+        fixtures::columns("download", "environment");
+        const QString small = u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s;
+        QTest::newRow("write limit") << u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s
+                                     << u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s;
+        QTest::newRow("killed after the first move")
+            << small << u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=1"_s;
+        QTest::newRow("killed after the last move")
+            << small << u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=3"_s;
+    }
+    void childFaults() {
+        QFETCH(QString, download);
+        QFETCH(QString, environment);
+        const bool killed = environment.contains(u"PAUSE");
         QVERIFY(makeFiles(game, u"System/A.u=original"_s));
-        const QTemporaryDir download;
-        QVERIFY(makeFiles(download.path(),
-                          u"Mod/Big.u=*300000;Mod/Small.u=s;System/A.u=replacement"_s));
+        const QTemporaryDir folder;
+        QVERIFY(makeFiles(folder.path(), download));
         const auto before = snapshot(game);
         const auto trashBefore = snapshot(trash());
         QProcess process;
-        start(process, child(), {u"install"_s, game, download.path()},
-              {u"MODGATE_INSTALL_CHILD_FILE_LIMIT=65536"_s});
+        start(process, child(), {u"install"_s, game, folder.path()}, {environment});
+        if (killed) {
+            QVERIFY(waitForLine(process, "paused"));
+            QVERIFY(QFileInfo::exists(game + u"/Mod/System/B.u"_s));
+            QCOMPARE(contents(game + u"/System/A.u"_s) == "replacement",
+                     environment.endsWith(u'3'));
+            process.kill();
+        }
         QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitCode(), 1);
-        QCOMPARE(process.readAllStandardError(), "could not write Mod/Big.u: File too large\n");
-        QCOMPARE(snapshot(game), before);
-        QCOMPARE(snapshot(trash()), trashBefore);
-    }
-
-    // Killed halfway, after some files were moved in: the next start undoes it from the journal.
-    void killedHalfway_data() {
-        QTest::addColumn<int>("pauseAfter");
-        QTest::newRow("after the first move") << 1;
-        QTest::newRow("after the last move") << 3;
-    }
-    void killedHalfway() {
-        QFETCH(int, pauseAfter);
-        QVERIFY(makeFiles(game, u"System/A.u=original"_s));
-        const QTemporaryDir download;
-        QVERIFY(makeFiles(download.path(),
-                          u"Mod/System/B.u=b;Mod/ut2k4mod.ini=[Mod];System/A.u=replacement"_s));
-        const auto before = snapshot(game);
-        const auto trashBefore = snapshot(trash());
-        QProcess process;
-        start(process, child(), {u"install"_s, game, download.path()},
-              {u"MODGATE_INSTALL_CHILD_PAUSE_AFTER=%1"_s.arg(pauseAfter)});
-        QVERIFY(waitForLine(process, "paused"));
-        QVERIFY(QFileInfo::exists(game + u"/Mod/System/B.u"_s));
-        QCOMPARE(contents(game + u"/System/A.u"_s) == "replacement", pauseAfter == 3);
-        process.kill();
-        QVERIFY(process.waitForFinished(60000));
-
-        const RecoveryReport report = recoverInterruptedInstalls(game);
-        QCOMPARE(report.undone, 1);
-        QCOMPARE(report.problems, QStringList());
+        if (killed) {
+            const RecoveryReport report = recoverInterruptedInstalls(game);
+            QCOMPARE(report.undone, 1);
+            QCOMPARE(report.problems, QStringList());
+        } else {
+            QCOMPARE(process.exitCode(), 1);
+            QCOMPARE(process.readAllStandardError(), "could not write Mod/Big.u: File too large\n");
+        }
         QCOMPARE(snapshot(game), before);
         QCOMPARE(snapshot(trash()), trashBefore);
     }
@@ -360,15 +350,7 @@ private slots:
         QVERIFY(makeFiles(game, u"f0=staged"_s));
         const auto before = snapshot(game);
         const QString staging = game + u'/' + stagingFolderPrefix + u"1"_s;
-        InstallRecord record{u"Done"_s,
-                             u"Done.zip"_s,
-                             {},
-                             QFileInfo(game).canonicalFilePath(),
-                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
-                             {},
-                             {},
-                             {},
-                             {}};
+        const InstallRecord record = emptyRecord(u"Done"_s, QFileInfo(game).canonicalFilePath());
         const QString path = recordPath(defaultRecordsFolder(), u"Done"_s, game);
         QVERIFY(fixtures::writeFile(staging + u"/f0"_s, "staged") &&
                 (journal.isEmpty() ||
@@ -386,8 +368,7 @@ private slots:
     // A record is read back as untrusted: anything that could reach outside the game folder, or
     // is not as Modgate writes it, makes it no record.
     void tamperedRecords_data() {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
+        fixtures::columns("from", "to");
         QTest::newRow("as written") << QString() << QString();
         QTest::newRow("parent folder") << u"Mod/A.u"_s << u"Mod/../../A.u"_s;
         QTest::newRow("absolute path") << u"Mod/A.u"_s << u"/etc/A.u"_s;
@@ -404,15 +385,11 @@ private slots:
     void tamperedRecords() {
         QFETCH(QString, from);
         QFETCH(QString, to);
-        InstallRecord record{u"Mod"_s,
-                             u"Mod.zip"_s,
-                             {},
-                             u"/opt/ut2004"_s,
-                             QDateTime(QDate(2026, 12, 7), QTime(19, 47), Qt::UTC),
-                             {{u"Mod/A.u"_s, 1, sha256("a")}},
-                             {u"Mod"_s},
-                             {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}},
-                             {{u"ReadMe.txt"_s, u"ReadMe"_s}}};
+        InstallRecord record = emptyRecord(u"Mod"_s, u"/opt/ut2004"_s);
+        record.files = {{u"Mod/A.u"_s, 1, sha256("a")}};
+        record.createdFolders = {u"Mod"_s};
+        record.replaced = {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}};
+        record.readmes = {{u"ReadMe.txt"_s, u"ReadMe"_s}};
         QString json = QString::fromUtf8(recordJson(record));
         QVERIFY(from.isEmpty() || json.contains(from));
         const auto read = parseRecord(json.replace(from, to).toUtf8());
@@ -498,58 +475,54 @@ private slots:
     }
 
     void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments"); // GAME stands for the game folder
-        QTest::addColumn<bool>("installed");        // whether Mod is installed first
+        QTest::addColumn<QString>("line");   // split at spaces; GAME stands for the game folder
+        QTest::addColumn<bool>("installed"); // whether Mod is installed first
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("printed"); // a pattern: standard output, "|", standard error
         const QString usage = u"\n\nUsage: "_s;
-        QTest::newRow("two commands")
-            << QStringList{u"--installed"_s, u"--remove"_s, u"X"_s} << false << 2
-            << u"^\\|modgate: Give only one of --install, --remove and --installed."_s + usage;
-        QTest::newRow("replace alone") << QStringList{u"--replace"_s} << false << 2
-                                       << u"^\\|modgate: --replace and --dry-run go with"_s;
-        QTest::newRow("dry run with remove")
-            << QStringList{u"--remove"_s, u"X"_s, u"--dry-run"_s} << false << 2
-            << u"^\\|modgate: --replace and --dry-run go with"_s;
-        QTest::newRow("no file") << QStringList{u"--install"_s} << false << 2
-                                 << u"^\\|modgate: Missing value after '--install'."_s + usage;
-        QTest::newRow("not a game") << QStringList{u"--installed"_s, u"--game"_s, u"GAME/None"_s}
-                                    << false << 1 << u"^\\|modgate: GAME/None holds no copy"_s;
-        QTest::newRow("a dedicated server, nothing installed")
-            << QStringList{u"--installed"_s, u"--game"_s, u"GAME/Server"_s} << false << 0
-            << u"^\\|$"_s;
-        QTest::newRow("installed")
-            << QStringList{u"--installed"_s, u"--game"_s, u"GAME"_s} << true << 0
-            << u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s;
-        QTest::newRow("unknown name")
-            << QStringList{u"--remove"_s, u"Nothing"_s, u"--game"_s, u"GAME"_s} << true << 1
-            << u"^\\|modgate: Could not remove Nothing: there is no install or mod folder called "
-               "Nothing in GAME\\n$"_s;
-        QTest::newRow("remove") << QStringList{u"--remove"_s, u"Mod"_s, u"--game"_s, u"GAME"_s}
-                                << true << 0
-                                << u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s;
+        const auto row = [](const char* name, const QString& line, bool installed, int exitCode,
+                            const QString& printed) {
+            QTest::newRow(name) << line << installed << exitCode << printed;
+        };
+        row("two commands", u"--installed --remove X"_s, false, 2,
+            u"^\\|modgate: Give only one of --install, --remove and --installed."_s + usage);
+        row("replace alone", u"--replace"_s, false, 2,
+            u"^\\|modgate: --replace and --dry-run go with"_s);
+        row("dry run with remove", u"--remove X --dry-run"_s, false, 2,
+            u"^\\|modgate: --replace and --dry-run go with"_s);
+        row("no file", u"--install"_s, false, 2,
+            u"^\\|modgate: Missing value after '--install'."_s + usage);
+        row("not a game", u"--installed --game GAME/None"_s, false, 1,
+            u"^\\|modgate: GAME/None holds no copy"_s);
+        row("a dedicated server, nothing installed", u"--installed --game GAME/Server"_s, false, 0,
+            u"^\\|$"_s);
+        row("installed", u"--installed --game GAME"_s, true, 0,
+            u"^Mod\\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\t2\\n\\|$"_s);
+        row("unknown name", u"--remove Nothing --game GAME"_s, true, 1,
+            u"^\\|modgate: Could not remove Nothing: there is no install or mod folder called "
+            "Nothing in GAME\\n$"_s);
+        row("remove", u"--remove Mod --game GAME"_s, true, 0,
+            u"^Removed Mod: 2 file\\(s\\) moved to the trash\\n\\|$"_s);
         // DL is a download: a tar of the mod folder Mod with its manifest and a new A.u. Installed
         // over the earlier Mod, its record keeps B.u as well.
-        QTest::newRow("install, dry run")
-            << QStringList{u"--install"_s, u"DL"_s, u"--dry-run"_s, u"--game"_s, u"GAME"_s} << false
-            << 0 << u"^Would install Mod into GAME/?\\nMod/UT2K4Mod.ini\\nMod/A.u\\n\\|$"_s;
-        QTest::newRow("install") << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s}
-                                 << false << 0 << u"\\nInstalled Mod: 2 file\\(s\\)\\n\\|$"_s;
-        QTest::newRow("a different file, not replaced")
-            << QStringList{u"--install"_s, u"DL"_s, u"--game"_s, u"GAME"_s} << true << 1
-            << u"\\|modgate: Could not install Mod.tar: it would replace 1 file"_s;
-        QTest::newRow("a different file, replaced")
-            << QStringList{u"--install"_s, u"DL"_s, u"--replace"_s, u"--game"_s, u"GAME"_s} << true
-            << 0 << u"\\nInstalled Mod: 3 file\\(s\\)\\n\\|$"_s;
+        row("install, dry run", u"--install DL --dry-run --game GAME"_s, false, 0,
+            u"^Would install Mod into GAME/?\\nMod/UT2K4Mod.ini\\nMod/A.u\\n\\|$"_s);
+        row("install", u"--install DL --game GAME"_s, false, 0,
+            u"\\nInstalled Mod: 2 file\\(s\\)\\n\\|$"_s);
+        row("a different file, not replaced", u"--install DL --game GAME"_s, true, 1,
+            u"\\|modgate: Could not install Mod.tar: it would replace 1 file"_s);
+        row("a different file, replaced", u"--install DL --replace --game GAME"_s, true, 0,
+            u"\\nInstalled Mod: 3 file\\(s\\)\\n\\|$"_s);
     }
     void commandLine() {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, line);
         QFETCH(bool, installed);
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
         QVERIFY(fixtures::makeTree(game, u"f:System/UT2004;f:Server/System/ucc-bin"_s));
         if (installed)
             QVERIFY(std::holds_alternative<InstallRecord>(install(u"Mod/A.u=a;Mod/B.u=b"_s)));
+        QStringList arguments = line.split(u' ');
         arguments.replaceInStrings(u"GAME"_s, game);
         QTemporaryDir download;
         if (arguments.contains(u"DL"_s)) {

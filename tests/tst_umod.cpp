@@ -21,7 +21,11 @@ using Bytes = std::function<QByteArray()>;
 Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(QList<packagewriter::UmodFile>)
 
+using namespace Qt::StringLiterals;
+
 namespace {
+
+using fixtures::row;
 
 std::variant<UmodArchive, QString> read(QByteArray bytes) {
     QBuffer buffer(&bytes);
@@ -34,9 +38,9 @@ QString refusal(const std::variant<UmodArchive, QString>& result) {
 }
 
 const QList<UmodFile> files = {
-    {QStringLiteral("System\\Demo.u"), "package bytes", 0},
-    {QStringLiteral("Help\\Empty.txt"), "", 0},
-    {QStringLiteral("Maps\\DM-Demo.ut2"), "map", 0},
+    {u"System\\Demo.u"_s, "package bytes", 0},
+    {u"Help\\Empty.txt"_s, "", 0},
+    {u"Maps\\DM-Demo.ut2"_s, "map", 0},
 };
 
 // The bytes with their checksum made right again, for faults past the checksum.
@@ -133,7 +137,7 @@ private slots:
         options.alignment = alignment;
         options.utf16Names = wide;
         QList<UmodFile> written = withManifests(files);
-        written[2].name = QStringLiteral("System\\D\u00e9mo.u"); // Windows-1252 when 8-bit
+        written[2].name = u"System\\D\u00e9mo.u"_s; // Windows-1252 when 8-bit
         QByteArray bytes = umodBytes(written, options);
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
@@ -183,78 +187,66 @@ private slots:
         };
         const Bytes plain = with([](UmodOptions&) {});
         const qsizetype tail = umodTrailerSize;
+        // The plain installer with bytes put at the place `at` finds, its checksum made right.
+        const auto patch = [=](qsizetype (*at)(const QByteArray&), const QByteArray& with) {
+            return Bytes([=] {
+                const QByteArray bytes = plain();
+                return patched(bytes, at(bytes), with);
+            });
+        };
 
-        QTest::newRow("whole") << plain << QString();
-        QTest::newRow("UTF-16 name")
-            << named(QStringLiteral("Help\\\u263A.txt"), true) << QString();
-        QTest::newRow("1,024-byte name") << named(QString(1024, u'a')) << QString();
-        QTest::newRow("self-extracting program before it")
-            << with([](UmodOptions& o) { o.stub = QByteArray(300, 'M'); }) << QString();
-        QTest::newRow("20 bytes") << Bytes([=] { return plain().right(tail); })
-                                  << QStringLiteral("too small");
-        QTest::newRow("bad magic")
-            << Bytes([=] { return plain().replace(plain().size() - tail, 1, "\0", 1); })
-            << QStringLiteral("not a UMOD");
-        QTest::newRow("bytes after the trailer")
-            << Bytes([=] { return plain() + "junk"; }) << QStringLiteral("not a UMOD");
-        QTest::newRow("version 2")
-            << with([](UmodOptions& o) { o.version = 2; }) << QStringLiteral("version (2)");
-        QTest::newRow("larger than the file")
-            << with([](UmodOptions& o) { o.sizeDelta = 1; }) << QStringLiteral("incomplete");
-        QTest::newRow("smaller than the file") << with([](UmodOptions& o) { o.sizeDelta = -1; })
-                                               << QStringLiteral("longer than the installer says");
-        QTest::newRow("bad checksum") << with([](UmodOptions& o) { o.badCrc = true; })
-                                      << QStringLiteral("the file is damaged");
-        QTest::newRow("a payload byte changed") << Bytes([=] { return plain().replace(5, 1, "?"); })
-                                                << QStringLiteral("the file is damaged");
-        QTest::newRow("directory beyond the file") << Bytes([=] {
-            QByteArray bytes = plain();
-            return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
-        }) << QStringLiteral("starts outside");
-        QTest::newRow("count larger than the bytes left") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes), "\x3F");
-        }) << QStringLiteral("more files than it has room for");
-        QTest::newRow("huge count") << with([](UmodOptions& o) { o.hugeCount = true; })
-                                    << QStringLiteral("more files than it has room for");
-        QTest::newRow("negative count") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes), "\x81");
-        }) << QStringLiteral("negative number");
-        QTest::newRow("more than 65,536 files") << Bytes([] {
-            return umodBytes(QList<UmodFile>(umodMostEntries + 1, {QStringLiteral("a"), {}, 0}));
-        }) << QStringLiteral("more than 65,536 files");
-        QTest::newRow("negative name length")
-            << with([](UmodOptions& o) { o.negativeNameLength = true; })
-            << QStringLiteral("list of files is faulty");
-        QTest::newRow("name length 0") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, directoryOf(bytes) + 1, QByteArrayView("\0", 1));
-        }) << QStringLiteral("a file name is empty");
-        QTest::newRow("only a NUL") << named(QString()) << QStringLiteral("a file name is empty");
-        QTest::newRow("no NUL at the end") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, fieldAt(bytes, 0, 0) - 1, "x");
-        }) << QStringLiteral("does not end where it should");
-        QTest::newRow("tab") << named(QStringLiteral("System\\A\tB.u"))
-                             << QStringLiteral("control character");
-        QTest::newRow("unassigned Windows-1252 byte")
-            << named(QStringLiteral("System\\A\u0081.u")) << QStringLiteral("control character");
-        QTest::newRow("1,025-byte name")
-            << named(QString(1025, u'a')) << QStringLiteral("too long");
-        QTest::newRow("entry beyond the payloads") << Bytes([=] {
-            const QByteArray bytes = plain();
-            return patched(bytes, fieldAt(bytes, 4, 1), uint32(0xFFFFFFFF));
-        }) << QStringLiteral("Maps\\DM-Demo.ut2 lies outside");
-        QTest::newRow("overlapping entries")
-            << with([](UmodOptions& o) { o.overlap = true; }) << QStringLiteral("share bytes");
-        QTest::newRow("bytes between directory and trailer")
-            << with([](UmodOptions& o) { o.afterDirectory = "x"; })
-            << QStringLiteral("stray bytes");
-        QTest::newRow("one name in two cases") << Bytes([] {
-            return umodBytes(
-                {{QStringLiteral("System\\A.u"), "1", 0}, {QStringLiteral("system/a.U"), "2", 0}});
-        }) << QStringLiteral("both System\\A.u and system/a.U");
+        row("whole", plain, "");
+        row("UTF-16 name", named(u"Help\\\u263A.txt"_s, true), "");
+        row("1,024-byte name", named(QString(1024, u'a')), "");
+        row("self-extracting program before it",
+            with([](UmodOptions& o) { o.stub = QByteArray(300, 'M'); }), "");
+        row("20 bytes", Bytes([=] { return plain().right(tail); }), "too small");
+        row("bad magic", Bytes([=] { return plain().replace(plain().size() - tail, 1, "\0", 1); }),
+            "not a UMOD");
+        row("bytes after the trailer", Bytes([=] { return plain() + "junk"; }), "not a UMOD");
+        row("version 2", with([](UmodOptions& o) { o.version = 2; }), "version (2)");
+        row("larger than the file", with([](UmodOptions& o) { o.sizeDelta = 1; }), "incomplete");
+        row("smaller than the file", with([](UmodOptions& o) { o.sizeDelta = -1; }),
+            "longer than the installer says");
+        row("bad checksum", with([](UmodOptions& o) { o.badCrc = true; }), "the file is damaged");
+        row("a payload byte changed", Bytes([=] { return plain().replace(5, 1, "?"); }),
+            "the file is damaged");
+        row("directory beyond the file", Bytes([=] {
+                QByteArray bytes = plain();
+                return bytes.replace(bytes.size() - 16, 4, uint32(quint32(bytes.size())));
+            }),
+            "starts outside");
+        row("count larger than the bytes left", patch(directoryOf, "\x3F"),
+            "more files than it has room for");
+        row("huge count", with([](UmodOptions& o) { o.hugeCount = true; }),
+            "more files than it has room for");
+        row("negative count", patch(directoryOf, "\x81"), "negative number");
+        row("more than 65,536 files", Bytes([] {
+                return umodBytes(QList<UmodFile>(umodMostEntries + 1, {u"a"_s, {}, 0}));
+            }),
+            "more than 65,536 files");
+        row("negative name length", with([](UmodOptions& o) { o.negativeNameLength = true; }),
+            "list of files is faulty");
+        row("name length 0",
+            patch([](const QByteArray& b) { return directoryOf(b) + 1; }, QByteArray(1, '\0')),
+            "a file name is empty");
+        row("only a NUL", named(QString()), "a file name is empty");
+        row("no NUL at the end",
+            patch([](const QByteArray& b) { return fieldAt(b, 0, 0) - 1; }, "x"),
+            "does not end where it should");
+        row("tab", named(u"System\\A\tB.u"_s), "control character");
+        row("unassigned Windows-1252 byte", named(u"System\\A\u0081.u"_s), "control character");
+        row("1,025-byte name", named(QString(1025, u'a')), "too long");
+        row("entry beyond the payloads",
+            patch([](const QByteArray& b) { return fieldAt(b, 4, 1); }, uint32(0xFFFFFFFF)),
+            "Maps\\DM-Demo.ut2 lies outside");
+        row("overlapping entries", with([](UmodOptions& o) { o.overlap = true; }), "share bytes");
+        row("bytes between directory and trailer",
+            with([](UmodOptions& o) { o.afterDirectory = "x"; }), "stray bytes");
+        row("one name in two cases", Bytes([] {
+                return umodBytes({{u"System\\A.u"_s, "1", 0}, {u"system/a.U"_s, "2", 0}});
+            }),
+            "both System\\A.u and system/a.U");
     }
     void refused() {
         QFETCH(Bytes, bytes);
@@ -281,10 +273,9 @@ private slots:
     }
 
     void resolution_data() {
-        QTest::addColumn<QString>("ini");
-        QTest::addColumn<QString>("expected");
-        const QString setup = QStringLiteral("[Setup]\nProduct=Demo\nRequires=Game\n"
-                                             "[Game]\nProduct=UT2004\n");
+        fixtures::columns("ini", "expected");
+        const QString setup = u"[Setup]\nProduct=Demo\nRequires=Game\n"
+                              "[Game]\nProduct=UT2004\n"_s;
         QTest::newRow("groups in [Setup] order")
             << setup + "[Setup]\nGroup=B\nGroup=A\n[A]\nFile=(Src=a)\n[B]\nFile=(Src=b)"
             << "b a";
@@ -331,8 +322,7 @@ private slots:
             << "it holds a patch for System\\Engine.u, not the whole file";
         QTest::newRow("a line without Src refused")
             << setup + "[Setup]\nGroup=A\n[A]\nFile=(Dest=a)"
-            << "its manifest lists a file "
-               "without saying which";
+            << "its manifest lists a file without saying which";
         QTest::newRow("Patch refused") << setup + "[Setup]\nPatch=True"
                                        << "it is a patch for the game itself, not a mod";
         QTest::newRow("UnrealTournament only refused")
@@ -354,14 +344,13 @@ private slots:
     void source_data() {
         QTest::addColumn<QList<UmodFile>>("written");
         QTest::addColumn<QString>("expected"); // the refusal, or what is placed and left out
-        const QList<UmodFile> large = {
-            {QStringLiteral("Maps\\Big.ut2"), QByteArray(2621447, 'b'), 0},
-            {QStringLiteral("System\\Demo.int"), "[Public]", 0},
-            {QStringLiteral("Help\\Demo.txt"), "readme", 0}};
+        const QList<UmodFile> large = {{u"Maps\\Big.ut2"_s, QByteArray(2621447, 'b'), 0},
+                                       {u"System\\Demo.int"_s, "[Public]", 0},
+                                       {u"Help\\Demo.txt"_s, "readme", 0}};
         ManifestSpec spec;
-        spec.groups = {{QStringLiteral("Main"),
-                        {QStringLiteral("File=(Src=Maps\\big.UT2,Dest=Maps\\DM-Big.ut2)"),
-                         QStringLiteral("File=(Src=System\\Demo.int,Lang=int)")},
+        spec.groups = {{u"Main"_s,
+                        {u"File=(Src=Maps\\big.UT2,Dest=Maps\\DM-Big.ut2)"_s,
+                         u"File=(Src=System\\Demo.int,Lang=int)"_s},
                         true}};
         QTest::newRow("placed and left out")
             << withManifests(large, spec)
@@ -369,13 +358,11 @@ private slots:
                "(the installer's own manifest), 1 System\\Manifest.int (the installer's own "
                "manifest), 4 Help\\Demo.txt (not chosen by the manifest)";
         spec.localProduct.clear();
-        spec.groups[0].lines.append(QStringLiteral("File=(Src=Maps\\Gone.ut2)"));
+        spec.groups[0].lines.append(u"File=(Src=Maps\\Gone.ut2)"_s);
         QTest::newRow("a Src it does not hold")
             << withManifests(large, spec)
-            << "its manifest names Maps\\Gone.ut2, which it does "
-               "not hold";
-        spec.groups[0].lines.last() =
-            QStringLiteral("File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)");
+            << "its manifest names Maps\\Gone.ut2, which it does not hold";
+        spec.groups[0].lines.last() = u"File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)"_s;
         QTest::newRow("two files at one place")
             << withManifests(large, spec) << "its manifest puts two files at maps\\dm-big.ut2";
         QTest::newRow("no manifest") << large << "holds no Manifest.ini";
@@ -386,7 +373,7 @@ private slots:
         QFETCH(QList<UmodFile>, written);
         QFETCH(QString, expected);
         const QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Demo.ut4mod"));
+        const QString path = folder.filePath(u"Demo.ut4mod"_s);
         UmodOptions padded;
         padded.alignment = 16;
         const QByteArray bytes = umodBytes(written, padded);
@@ -394,7 +381,7 @@ private slots:
         auto opened = UmodSource::open(path);
         QVERIFY(opened.index() == 0);
         UmodSource& source = *std::get<0>(opened);
-        QCOMPARE(source.fileName(), QStringLiteral("Demo.ut4mod"));
+        QCOMPARE(source.fileName(), u"Demo.ut4mod"_s);
         QCOMPARE(source.sha256(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
 
         const auto placed = placeUmod(source);
@@ -406,12 +393,11 @@ private slots:
         QStringList got, left;
         QSet<int> wanted;
         for (const auto& [entry, destination] : placement.files) {
-            got.append(QStringLiteral("%1 %2").arg(entry).arg(destination));
+            got.append(u"%1 %2"_s.arg(entry).arg(destination));
             wanted.insert(entry);
         }
         for (const LeftOutEntry& entry : placement.leftOut)
-            left.append(
-                QStringLiteral("%1 %2 (%3)").arg(entry.entry).arg(entry.name, entry.reason));
+            left.append(u"%1 %2 (%3)"_s.arg(entry.entry).arg(entry.name, entry.reason));
         QCOMPARE(placement.name + ": " + got.join(", ") + "; left out: " + left.join(", "),
                  expected);
 
@@ -420,7 +406,7 @@ private slots:
         QHash<int, QByteArray> data;
         EntryDataSink sink;
         sink.begin = [&](int entry) {
-            calls.append(QStringLiteral("begin %1").arg(entry));
+            calls.append(u"begin %1"_s.arg(entry));
             return true;
         };
         sink.data = [&](int entry, QByteArrayView chunk) {
@@ -428,7 +414,7 @@ private slots:
             return chunk.size() <= 1024 * 1024;
         };
         sink.end = [&](int entry) {
-            calls.append(QStringLiteral("end %1").arg(entry));
+            calls.append(u"end %1"_s.arg(entry));
             return true;
         };
         const std::optional<QString> failed = source.read(wanted, sink);
@@ -443,19 +429,19 @@ private slots:
     // Refused whole, and a FIFO in the file's place never holds the reader at open().
     void refusedSource() {
         const QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("Demo.umod"));
+        const QString path = folder.filePath(u"Demo.umod"_s);
         UmodOptions damaged;
         damaged.badCrc = true;
         QVERIFY(fixtures::writeFile(path, umodBytes(withManifests(files), damaged)));
         const auto opened = UmodSource::open(path);
-        QCOMPARE(std::get<InstallRefusal>(opened).reason, QStringLiteral("the file is damaged"));
+        QCOMPARE(std::get<InstallRefusal>(opened).reason, u"the file is damaged"_s);
         QVERIFY(hasUmodTrailer(path));
-        QVERIFY(!hasUmodTrailer(folder.filePath(QStringLiteral("missing"))));
-        const QString fifo = folder.filePath(QStringLiteral("Fifo.umod"));
+        QVERIFY(!hasUmodTrailer(folder.filePath(u"missing"_s)));
+        const QString fifo = folder.filePath(u"Fifo.umod"_s);
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         QVERIFY(!hasUmodTrailer(fifo));
         QCOMPARE(std::get<InstallRefusal>(UmodSource::open(fifo)).reason,
-                 QStringLiteral("it could not be opened (not a regular file)"));
+                 u"it could not be opened (not a regular file)"_s);
     }
 };
 
