@@ -4,6 +4,7 @@
 #include "app/install/installplandialog.h"
 #include "app/install/modinstallflow.h"
 #include "app/launcher.h"
+#include "app/requestedlaunch.h"
 #include "fixtures.h"
 #include "support/userdefaults.h"
 #include "testmain.h"
@@ -188,6 +189,19 @@ private slots:
         QVERIFY(finished());
         QCOMPARE(c.statusField->text(), u"Removed Other."_s);
         QVERIFY(!QFileInfo::exists(game + u"/Other"_s));
+    }
+
+    // A later start's downloads, handed over as arguments, are installed by the running window.
+    void forwardedDownload() {
+        const QString download = temp.filePath(u"MyMod.zip"_s);
+        QVERIFY(fixtures::writeFile(download, zipOf(modFiles)));
+        const StartRequest request = readCommandLine({u"modgate"_s, download}).request;
+        auto* requested = new RequestedLaunch(controller());
+        requested->follow(
+            readCommandLine(QStringList{u"modgate"_s} + requestArguments(request)).request);
+        QVERIFY(finished());
+        QCOMPARE(controller().statusField->text(), u"Installed MyMod."_s);
+        QTRY_COMPARE(selectedFolder(), u"MyMod"_s);
     }
 
     void refused_data() {

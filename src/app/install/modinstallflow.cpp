@@ -125,7 +125,7 @@ void ModInstallFlow::installNext() {
     host.showStatus(QStringLiteral("Reading %1...").arg(QFileInfo(current).fileName()));
     cancel = std::make_shared<std::atomic<bool>>(false);
     detachNewThread([this, queue = mainThread, held = lock, stop = cancel, path = unshared(current),
-                     game = unshared(game)] {
+                     game = unshared(game)]() mutable {
         // What a killed Modgate left half done is undone before anything else is written.
         recoverInterruptedInstalls(game);
         auto result = prepareInstall(path, game, stop.get());
@@ -135,7 +135,11 @@ void ModInstallFlow::installNext() {
             install = std::move(*made);
         else
             refusal = std::get<InstallRefusal>(result).reason;
-        queue->perform([this, install, refusal] { prepared(install, refusal); });
+        // The main thread holds the lock from here, so the next install may take it at once.
+        held.reset();
+        queue->perform([this, install = std::move(install), refusal]() mutable {
+            prepared(std::move(install), refusal);
+        });
     });
 }
 
@@ -147,6 +151,8 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
         return;
     }
     if (!planDialog(install->plan, install->gameFolder)) {
+        // Its scratch folder goes while the lock is held.
+        install.reset();
         done << QStringLiteral("%1 was not installed: nothing changed.").arg(fileName);
         installNext();
         return;
@@ -163,18 +169,22 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
         });
     };
     detachNewThread([this, queue = mainThread, held = lock, stop = cancel, install,
-                     options = std::move(options), fileName = unshared(fileName)] {
+                     options = std::move(options), fileName = unshared(fileName)]() mutable {
         auto result = installMod(install->gameFolder, *install->source, install->plan, options);
+        const std::optional<QString> modFolder = unshared(install->plan.modFolder);
+        // The scratch folder goes, then the lock, before the window hears of it.
+        install.reset();
+        held.reset();
         QString name, refusal;
         if (const auto* record = std::get_if<InstallRecord>(&result))
             name = unshared(record->name);
         else
             refusal = unshared(std::get<InstallRefusal>(result).reason);
         const bool cancelled = stop->load();
-        queue->perform([this, fileName, name, refusal, cancelled, install] {
+        queue->perform([this, fileName, name, refusal, cancelled, modFolder] {
             if (refusal.isEmpty()) {
                 installedAny = true;
-                lastModFolder = install->plan.modFolder;
+                lastModFolder = modFolder;
             }
             installed(fileName, name, refusal, cancelled);
         });
@@ -246,34 +256,36 @@ void ModInstallFlow::removeMod(const ModEntry& entry) {
                      .arg(name, game + u'/' + folder);
     if (!confirmation(question) || !start(name))
         return;
-    detachNewThread([this, queue = mainThread, held = lock, game = unshared(game),
-                     folder = unshared(folder), name = unshared(name),
-                     recordName = record ? std::optional(unshared(record->name)) : std::nullopt] {
-        QString status;
-        if (recordName) {
-            const auto removal = removeInstall(game, *recordName);
-            if (const auto* refusal = std::get_if<InstallRefusal>(&removal)) {
-                status = QStringLiteral("Could not remove %1: %2").arg(name, refusal->reason);
+    detachNewThread(
+        [this, queue = mainThread, held = lock, game = unshared(game), folder = unshared(folder),
+         name = unshared(name),
+         recordName = record ? std::optional(unshared(record->name)) : std::nullopt]() mutable {
+            QString status;
+            if (recordName) {
+                const auto removal = removeInstall(game, *recordName);
+                if (const auto* refusal = std::get_if<InstallRefusal>(&removal)) {
+                    status = QStringLiteral("Could not remove %1: %2").arg(name, refusal->reason);
+                } else {
+                    const RemovalResult& result = std::get<RemovalResult>(removal);
+                    status = QStringLiteral("Removed %1.").arg(name);
+                    if (!result.changed.isEmpty())
+                        status += QStringLiteral(" Kept %1 file(s) changed since: %2.")
+                                      .arg(result.changed.size())
+                                      .arg(result.changed.join(QStringLiteral(", ")));
+                    if (!result.problems.isEmpty())
+                        status += u' ' + result.problems.join(u' ');
+                }
             } else {
-                const RemovalResult& result = std::get<RemovalResult>(removal);
-                status = QStringLiteral("Removed %1.").arg(name);
-                if (!result.changed.isEmpty())
-                    status += QStringLiteral(" Kept %1 file(s) changed since: %2.")
-                                  .arg(result.changed.size())
-                                  .arg(result.changed.join(QStringLiteral(", ")));
-                if (!result.problems.isEmpty())
-                    status += u' ' + result.problems.join(u' ');
+                const auto removal = removeModFolder(game, folder);
+                status = std::holds_alternative<QString>(removal)
+                             ? QStringLiteral("Removed %1.").arg(name)
+                             : QStringLiteral("Could not remove %1: %2")
+                                   .arg(name, std::get<InstallRefusal>(removal).reason);
             }
-        } else {
-            const auto removal = removeModFolder(game, folder);
-            status = std::holds_alternative<QString>(removal)
-                         ? QStringLiteral("Removed %1.").arg(name)
-                         : QStringLiteral("Could not remove %1: %2")
-                               .arg(name, std::get<InstallRefusal>(removal).reason);
-        }
-        // Its desktop shortcut would start a mod that is gone.
-        if (status.startsWith(QStringLiteral("Removed")))
-            removeDesktopShortcut(folder);
-        queue->perform([this, status = unshared(status)] { end(status, true, std::nullopt); });
-    });
+            // Its desktop shortcut would start a mod that is gone.
+            if (status.startsWith(QStringLiteral("Removed")))
+                removeDesktopShortcut(folder);
+            held.reset();
+            queue->perform([this, status = unshared(status)] { end(status, true, std::nullopt); });
+        });
 }
