@@ -14,9 +14,11 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeWidget>
 #include <archive.h>
 #include <archive_entry.h>
@@ -202,6 +204,29 @@ private slots:
         QVERIFY(finished());
         QCOMPARE(controller().statusField->text(), u"Installed MyMod."_s);
         QTRY_COMPARE(selectedFolder(), u"MyMod"_s);
+    }
+
+    // Cancel on the progress dialog stops the install, which undoes what it wrote.
+    void cancelledWhileInstalling() {
+        const QStringList before = treeOf(game);
+        const QString download = temp.filePath(u"Big.zip"_s);
+        QVERIFY(fixtures::writeFile(
+            download,
+            zipOf(u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s + QString(64 << 20, u'x'))));
+        controller().installFlow->setPlanDialog([this](const InstallPlan&, const QString&) {
+            // As soon as the install has started.
+            QTimer::singleShot(0, this, [this] {
+                launcher->window()
+                    .findChild<QProgressDialog*>(u"installProgress"_s)
+                    ->findChild<QPushButton*>()
+                    ->click();
+            });
+            return true;
+        });
+        QVERIFY(drop(download));
+        QCOMPARE(controller().statusField->text(),
+                 u"Installing Big.zip was cancelled: nothing changed."_s);
+        QCOMPARE(treeOf(game), before);
     }
 
     void refused_data() {
