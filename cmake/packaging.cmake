@@ -25,6 +25,9 @@ install(FILES "${PROJECT_SOURCE_DIR}/resources/${MODGATE_APP_ID}.desktop"
 install(FILES "${PROJECT_SOURCE_DIR}/resources/images/modgate.svg"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME ${MODGATE_APP_ID}.svg)
+# The mod installers' file types, which the desktop file says Modgate opens.
+install(FILES "${PROJECT_SOURCE_DIR}/resources/${MODGATE_APP_ID}.xml"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 install(FILES "${PROJECT_BINARY_DIR}/${MODGATE_APP_ID}.metainfo.xml"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES "${PROJECT_BINARY_DIR}/modgate.6.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)

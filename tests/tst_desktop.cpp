@@ -162,6 +162,11 @@ private slots:
         fixtures::row("the plain game", u"--launch-game --game=/g"_s, u"game in /g"_s);
         fixtures::row("list", u"--list"_s, u"list"_s);
         fixtures::row("a copy alone", u"--game /g"_s, u"window in /g"_s);
+        fixtures::row("downloads", u"/d/A.zip --game /g /d/B.umod"_s,
+                      u"window in /g, installing /d/A.zip|/d/B.umod"_s);
+        fixtures::row("downloads and a launch", u"--launch-game /d/A.zip"_s,
+                      u"modgate: Unexpected argument '/d/A.zip': files to install go without "
+                      "--list, --launch and --launch-game."_s);
         fixtures::row("Qt's options", u"-platform xcb -style=Fusion -reverse --display :1 --list"_s,
                       u"list"_s);
         fixtures::row("two actions", u"--list --launch A"_s,
@@ -180,7 +185,9 @@ private slots:
             const StartRequest& r = line.request;
             const QString action = QStringList{u"window"_s, u"list"_s, u"launch "_s + r.folder,
                                                u"game"_s}[int(r.action)];
-            return r.gameFolder ? action + u" in "_s + *r.gameFolder : action;
+            const QString downloads =
+                r.downloads.isEmpty() ? QString() : u", installing "_s + r.downloads.join(u'|');
+            return (r.gameFolder ? action + u" in "_s + *r.gameFolder : action) + downloads;
         };
         const QStringList split = arguments.split(u' ', Qt::SkipEmptyParts);
         const CommandLine line = readCommandLine(QStringList{u"modgate"_s} + split);

@@ -649,15 +649,17 @@ private slots:
         QTest::addColumn<QString>("argument");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("printed"); // a pattern: standard output, "|", standard error
-        QTest::newRow("help") << u"--help"_s << 0
-                              << u"^Usage: \\S*modgate \\[options\\]\n.*-v, --version.*\\|$"_s;
+        QTest::newRow("help")
+            << u"--help"_s << 0
+            << u"^Usage: \\S*modgate \\[options\\] \\[file...\\]\n.*-v, --version.*\\|$"_s;
         QTest::newRow("version") << u"--version"_s << 0 << u"^Modgate \\d+\\.\\d+\\.\\d+\n\\|$"_s;
         QTest::newRow("Qt's options") << u"-platform offscreen -style Fusion --version"_s << 0
                                       << u"^Modgate \\d+\\.\\d+\\.\\d+\n\\|$"_s;
         QTest::newRow("unknown option")
             << u"--fast"_s << 2 << u"^\\|modgate: Unknown option '--fast'.\n\nUsage: "_s;
-        QTest::newRow("argument") << u"game"_s << 2
-                                  << u"^\\|modgate: Unexpected argument 'game'.\n\nUsage: "_s;
+        QTest::newRow("argument") << u"--list game"_s << 2
+                                  << u"^\\|modgate: Unexpected argument 'game': files to install "
+                                     "go without --list, --launch and --launch-game.\n\nUsage: "_s;
     }
     void commandLine() {
         QFETCH(QString, argument);

@@ -5,6 +5,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace {
 
@@ -78,13 +79,15 @@ QString writtenOption(const QStringList& arguments, const QString& name) {
 }
 
 std::optional<QString> requestRefusal(const QCommandLineParser& parser, const Options& options) {
-    if (!parser.positionalArguments().isEmpty())
-        return QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments()[0]);
     int actions = 0;
     for (const QCommandLineOption* action : {&options.list, &options.launch, &options.launchGame})
         actions += parser.isSet(*action) ? 1 : 0;
     if (actions > 1)
         return QStringLiteral("Give only one of --list, --launch and --launch-game.");
+    if (actions > 0 && !parser.positionalArguments().isEmpty())
+        return QStringLiteral("Unexpected argument '%1': files to install go without --list, "
+                              "--launch and --launch-game.")
+            .arg(parser.positionalArguments()[0]);
     const QString folder = parser.value(options.launch);
     if (parser.isSet(options.launch) &&
         (folder.isEmpty() || folder.contains(u'/') || folder == u"." || folder == u".."))
@@ -114,6 +117,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
     const Options options;
     parser.addOptions({options.help, options.version, options.list, options.launch,
                        options.launchGame, options.game});
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Downloads of mods to install, in the window."),
+                                 QStringLiteral("[file...]"));
     // Installing and removing mods; --game is shared with the options above.
     for (const QCommandLineOption& option : installCommandOptions())
         if (!option.names().contains(QStringLiteral("game")))
@@ -167,6 +173,9 @@ CommandLine readCommandLine(const QStringList& arguments) {
         request.action = StartAction::LaunchGame;
     if (parser.isSet(options.game))
         request.gameFolder = parser.value(options.game);
+    // The Modgate already running was started in another folder.
+    for (const QString& file : parser.positionalArguments())
+        request.downloads << QFileInfo(file).absoluteFilePath();
     return {std::nullopt, request};
 }
 
@@ -180,5 +189,7 @@ QStringList requestArguments(const StartRequest& request) {
         arguments << QStringLiteral("--launch-game");
     if (request.gameFolder)
         arguments << QStringLiteral("--game") << *request.gameFolder;
+    if (!request.downloads.isEmpty())
+        arguments << QStringLiteral("--") << request.downloads;
     return arguments;
 }

@@ -24,6 +24,7 @@ struct StartRequest {
     StartAction action = StartAction::Window;
     QString folder;                    // the mod's folder, for LaunchMod
     std::optional<QString> gameFolder; // --game: the copy of the game for this run
+    QStringList downloads = {};        // FILE...: downloads to install, absolute paths
     bool operator==(const StartRequest&) const = default;
 };
 

@@ -146,7 +146,7 @@ void Controller::tableViewSelectionDidChange() {
     showSelectedModDetails();
     if (searching)
         return;
-    launchButton->setEnabled(selectedRow() >= 0);
+    launchButton->setEnabled(selectedRow() >= 0 && !installing);
 }
 
 int Controller::selectedRow() const {

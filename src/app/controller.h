@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/install/modinstallhost.h"
 #include "app/table/keptselection.h"
 #include "app/table/modtabledatasource.h"
 #include "catalogue/modentry.h"
@@ -27,6 +28,7 @@ class GameLogWindow;
 class LinkButtonCell;
 class MainThreadQueue;
 class ModDetailsPane;
+class ModInstallFlow;
 class ModSortModel;
 class ModTableModel;
 class QLabel;
@@ -37,7 +39,10 @@ class VXFadeWindow;
 // The launcher's one controller: owns the mod list, drives start-up, the search reports, the
 // table, the game location and launching. Everything here runs on the main thread, except the
 // worker bodies (findAllUnrealMods, launchThread), which only read files and queue calls back.
-class Controller : public QObject, public ModTableDataSource, public ModTableDelegate {
+class Controller : public QObject,
+                   public ModTableDataSource,
+                   public ModTableDelegate,
+                   public ModInstallHost {
     Q_OBJECT
 public:
     explicit Controller(QObject* parent = nullptr);
@@ -53,12 +58,16 @@ public:
     QTableView* tableView = nullptr;
     VXFadeWindow* window = nullptr;
     ModDetailsPane* detailsPane = nullptr;
+    QPushButton* installButton = nullptr;
+    ModInstallFlow* installFlow = nullptr;
 
     // Row i of the table is mods[i]; entries are only ever appended, on the main thread. A new
     // search (another copy of the game, or Reload) starts a new list: the plain game alone.
     QList<ModEntry> mods;
     bool searching = false;
     bool locked = false;
+    // An install or removal is under way.
+    bool installing = false;
 
     // Makes the controller the table's data source and delegate; done once with the outlets.
     void connectOutlets();
@@ -125,6 +134,14 @@ public:
 
     // Rows here are the list's (mods), whatever the order the table shows them in; -1 for none.
     int selectedRow() const;
+
+    // What installing mods needs of the window.
+    QString gameFolderInUse() const override;
+    bool isBusy() const override { return launching || searching || locked; }
+    void setInstalling(bool on) override;
+    void showStatus(const QString& text) override;
+    void relistSelecting(const std::optional<QString>& modFolder) override;
+    QWidget* dialogParent() const override;
 
 signals:
     // A search has ended and its mods are all listed.

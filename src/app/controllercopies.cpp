@@ -137,7 +137,7 @@ void Controller::updateGameControls() {
     // The pane's links open nothing while the table is locked, so they look it.
     if (detailsPane)
         detailsPane->setLocked(locked);
-    const bool idle = !searching && !launching;
+    const bool idle = !searching && !launching && !installing;
     if (gameSelector)
         gameSelector->setEnabled(idle);
     if (reloadButton)

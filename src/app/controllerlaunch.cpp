@@ -69,6 +69,11 @@ void Controller::launch() {
     const int row = selectedRow();
     if (row < 0 || row >= mods.size())
         return;
+    // A mod half installed is no mod to start.
+    if (installing) {
+        statusField->setText(QStringLiteral("Not launched: a mod is being installed or removed."));
+        return;
+    }
 
     QString launchingText = QStringLiteral("Launching, please wait...");
     std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());

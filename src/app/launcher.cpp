@@ -4,6 +4,8 @@
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
 #include "app/focusring.h"
+#include "app/install/downloaddrop.h"
+#include "app/install/modinstallflow.h"
 #include "app/modactions.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QKeySequence>
+#include <QPushButton>
 #include <QSplitter>
 
 // The resources live in a static library, so they are registered by hand.
@@ -51,8 +54,16 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->tableView = form.tableView;
     launcherController->window = mainWindow.get();
     launcherController->detailsPane = form.detailsPane;
+    launcherController->installButton = form.installButton;
     launcherController->connectOutlets();
-    new ModActions(*launcherController);
+    auto* installFlow = new ModInstallFlow(*launcherController, launcherController);
+    launcherController->installFlow = installFlow;
+    QObject::connect(form.installButton, &QPushButton::clicked, installFlow,
+                     [installFlow] { installFlow->chooseFilesToInstall(); });
+    new DownloadDrop(mainWindow.get(),
+                     [installFlow](const QStringList& paths) { installFlow->installFiles(paths); });
+    auto* actions = new ModActions(*launcherController);
+    form.detailsPane->setRemover([actions] { actions->act(ModContextMenu::Entry::Remove); });
     form.detailsPane->setWebSiteOpener(
         [controller = launcherController] { controller->openUrl(); });
     form.detailsPane->setLinkOpener([controller = launcherController](const QString& address) {

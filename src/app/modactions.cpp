@@ -2,6 +2,7 @@
 #include "app/modactions.h"
 
 #include "app/controller.h"
+#include "app/install/modinstallflow.h"
 #include "catalogue/modlogo.h"
 #include "catalogue/weblink.h"
 #include "installation/desktopshortcut.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTableView>
@@ -51,6 +53,10 @@ ModActions::ModActions(Controller& controller)
     contextMenu = new ModContextMenu(
         controller.tableView, [this](ModContextMenu::Entry entry) { return canAct(entry); },
         [this](ModContextMenu::Entry entry) { act(entry); });
+    // Delete in the table asks to remove the selected mod, as the menu's entry does.
+    auto* remove = new QShortcut(QKeySequence::Delete, controller.tableView, nullptr, nullptr,
+                                 Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, this, [this] { act(ModContextMenu::Entry::Remove); });
 }
 
 ModActions::~ModActions() {
@@ -71,6 +77,10 @@ bool ModActions::canAct(ModContextMenu::Entry entry) const {
         return QFileInfo(selectedFolder()).isDir();
     case ModContextMenu::Entry::CreateDesktopShortcut:
         return true;
+    case ModContextMenu::Entry::Remove:
+        // Never the plain game; one install or removal at a time.
+        return controller.mods.at(row).launchName && controller.installFlow &&
+               !controller.installFlow->isRunning() && !controller.isBusy();
     }
     return false;
 }
@@ -93,6 +103,9 @@ void ModActions::act(ModContextMenu::Entry entry) {
         break;
     case ModContextMenu::Entry::CreateDesktopShortcut:
         createDesktopShortcut();
+        break;
+    case ModContextMenu::Entry::Remove:
+        controller.installFlow->removeMod(controller.mods.at(controller.selectedRow()));
         break;
     }
 }

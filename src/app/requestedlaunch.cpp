@@ -2,6 +2,7 @@
 #include "app/requestedlaunch.h"
 
 #include "app/controller.h"
+#include "app/install/modinstallflow.h"
 #include "installation/gamecopies.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
@@ -37,6 +38,8 @@ RequestedLaunch::RequestedLaunch(Controller& controller)
 }
 
 void RequestedLaunch::startWith(const StartRequest& request) {
+    // Installed once the mods are listed.
+    pendingDownloads = request.downloads;
     if (request.gameFolder) {
         const std::optional<QString> copy = recognisedGameCopy(*request.gameFolder);
         if (!copy) {
@@ -51,7 +54,10 @@ void RequestedLaunch::startWith(const StartRequest& request) {
 }
 
 void RequestedLaunch::follow(const StartRequest& request) {
+    pendingDownloads += request.downloads;
     if (controller.isLaunching()) {
+        // The install says why it does not start now.
+        installPending();
         if (isLaunch(request))
             controller.statusField->setText(
                 QStringLiteral("A game is already running: nothing else was launched."));
@@ -73,8 +79,11 @@ void RequestedLaunch::follow(const StartRequest& request) {
         controller.reload();
         return;
     }
-    if (!isLaunch(request))
+    if (!isLaunch(request)) {
+        if (!controller.searching)
+            installPending();
         return;
+    }
     pending = request;
     // Else the search that runs ends and launches it.
     if (!controller.searching)
@@ -85,6 +94,13 @@ void RequestedLaunch::searchEnded() {
     if (const auto message = std::exchange(pendingMessage, std::nullopt))
         controller.statusField->setText(*message);
     launchPending();
+    installPending();
+}
+
+void RequestedLaunch::installPending() {
+    const QStringList downloads = std::exchange(pendingDownloads, {});
+    if (!downloads.isEmpty() && controller.installFlow)
+        controller.installFlow->installFiles(downloads);
 }
 
 void RequestedLaunch::launchPending() {

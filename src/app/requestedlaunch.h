@@ -26,9 +26,12 @@ public:
 private:
     void searchEnded();
     void launchPending();
+    void installPending();
 
     Controller& controller;
     std::optional<StartRequest> pending;
     // What the status line says once the search that runs has ended.
     std::optional<QString> pendingMessage;
+    // Downloads to install, once the mods are listed.
+    QStringList pendingDownloads;
 };

@@ -10,6 +10,7 @@
 #include "catalogue/weblink.h"
 
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,6 +48,7 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
       gameFolder(factField(tr("Game folder"), content)),
       executable(factField(tr("Executable"), content)),
       visitWebSite(new QPushButton(tr("Visit Web Site"), content)),
+      removeMod(new QPushButton(tr("Remove Mod…"), content)),
       logoLoader(
           new LogoLoader([this](const std::optional<QImage>& logo) { showLogo(logo); }, this)) {
     logo->setObjectName(QStringLiteral("modLogo"));
@@ -84,6 +86,18 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
             openSelected();
     });
 
+    removeMod->setObjectName(QStringLiteral("removeMod"));
+    removeMod->setAutoDefault(false);
+    removeMod->setToolTip(tr("Move the mod to the trash (Delete)"));
+    connect(removeMod, &QPushButton::clicked, this, [this] {
+        if (removeSelected)
+            removeSelected();
+    });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(visitWebSite);
+    buttons->addWidget(removeMod);
+    buttons->addStretch(1);
+
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(nothingSelected, 1);
@@ -91,7 +105,7 @@ ModDetailsPane::ModDetailsPane(QWidget* parent)
     layout->addWidget(name);
     layout->addWidget(description);
     layout->addLayout(facts);
-    layout->addWidget(visitWebSite, 0, Qt::AlignLeft);
+    layout->addLayout(buttons);
     // Takes up the room below the details, so they stay together at the top.
     layout->addStretch(0);
 
@@ -119,10 +133,24 @@ void ModDetailsPane::setLinkOpener(std::function<void(const QString&)> open) {
     openLink = std::move(open);
 }
 
+void ModDetailsPane::setRemover(std::function<void()> remove) {
+    removeSelected = std::move(remove);
+}
+
+void ModDetailsPane::setRemoveAllowed(bool allowed) {
+    removeAllowed = allowed;
+    updateRemoveButton();
+}
+
+void ModDetailsPane::updateRemoveButton() {
+    removeMod->setEnabled(showsMod && removeAllowed && !locked);
+}
+
 void ModDetailsPane::setLocked(bool isLocked) {
     if (isLocked == locked)
         return;
     locked = isLocked;
+    updateRemoveButton();
     visitWebSite->setEnabled(hasWebSite && !locked);
     description->setEnabled(!locked);
     showDescription();
@@ -141,8 +169,10 @@ void ModDetailsPane::showDescription() {
 void ModDetailsPane::showNothing() {
     logoLoader->cancel();
     for (QWidget* part : {static_cast<QWidget*>(logo), static_cast<QWidget*>(name),
-                          static_cast<QWidget*>(description), static_cast<QWidget*>(visitWebSite)})
+                          static_cast<QWidget*>(description), static_cast<QWidget*>(visitWebSite),
+                          static_cast<QWidget*>(removeMod)})
         part->hide();
+    showsMod = false;
     for (int row = 0; row < facts->rowCount(); ++row)
         facts->setRowVisible(row, false);
     nothingSelected->show();
@@ -175,10 +205,13 @@ void ModDetailsPane::showEntry(const ModEntry& entry) {
     visitWebSite->setEnabled(hasWebSite && !locked);
     visitWebSite->setToolTip(entry.url.value_or(QString()));
     visitWebSite->show();
+    removeMod->show();
 }
 
 void ModDetailsPane::showMod(const ModEntry& entry, const QString& modFolder) {
     showEntry(entry);
+    showsMod = true;
+    updateRemoveButton();
     setFact(launchLine, launchArgumentLine(entry));
     facts->setRowVisible(launchLine, true);
     facts->setRowVisible(gameFolder, false);
@@ -193,6 +226,9 @@ void ModDetailsPane::showMod(const ModEntry& entry, const QString& modFolder) {
 void ModDetailsPane::showBaseGame(const ModEntry& entry, const QString& folder,
                                   const std::optional<QString>& program) {
     showEntry(entry);
+    // The game itself is never removed.
+    showsMod = false;
+    updateRemoveButton();
     const QString arguments = launchArgumentLine(entry);
     setFact(launchLine, arguments);
     facts->setRowVisible(launchLine, !arguments.isEmpty());

@@ -33,6 +33,12 @@ public:
     void setWebSiteOpener(std::function<void()> openSelected);
     void setLinkOpener(std::function<void(const QString& address)> openLink);
 
+    // Where a click on Remove Mod… goes; it is enabled for a mod's row while allowed and not
+    // locked.
+    void setRemover(std::function<void()> removeSelected);
+    void setRemoveAllowed(bool allowed);
+    QPushButton* removeButton() const { return removeMod; }
+
     // While locked (a search or a launch under way), the web-site button and the description's
     // links look disabled, as they open nothing then.
     void setLocked(bool locked);
@@ -52,6 +58,7 @@ private:
     void showLogo(const std::optional<QImage>& logo);
     // Whether the space below the details grows, as it must where no description takes it.
     void setTrailingRoom(bool takesRoom);
+    void updateRemoveButton();
 
     QWidget* content;
     LogoLabel* logo;
@@ -63,12 +70,16 @@ private:
     QLineEdit* gameFolder;
     QLineEdit* executable;
     QPushButton* visitWebSite;
+    QPushButton* removeMod;
     LogoLoader* logoLoader;
 
     QStringList links;
     QString descriptionHtml;
     bool hasWebSite = false;
     bool locked = false;
+    bool showsMod = false;
+    bool removeAllowed = true;
+    std::function<void()> removeSelected;
     std::function<void()> openSelected;
     std::function<void(const QString&)> openLink;
 };

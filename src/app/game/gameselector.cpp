@@ -10,7 +10,8 @@
 GameSelector::GameSelector(QWidget* parent) : QComboBox(parent) {
     // Long paths must not widen the window.
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(24);
+    // Room for Install Mod… and Reload beside it in the narrowest window.
+    setMinimumContentsLength(16);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // Only the player's choices: a list filled from code emits nothing.
     connect(this, &QComboBox::activated, this, &GameSelector::choose);

@@ -14,6 +14,8 @@ ModContextMenu::ModContextMenu(QAbstractItemView* view, CanAct canAct, Act act)
     addEntry(Entry::VisitWebSite, QStringLiteral("Visit Web Site"));
     addEntry(Entry::OpenFolder, QStringLiteral("Open Folder"));
     addEntry(Entry::CreateDesktopShortcut, QStringLiteral("Create Desktop Shortcut"));
+    addSeparator();
+    addEntry(Entry::Remove, QStringLiteral("Remove Mod…"));
     for (const auto& [entry, action] : std::as_const(entries))
         connect(action, &QAction::triggered, this, [act, entry = entry] { act(entry); });
     connect(this, &QMenu::aboutToShow, this, [this] { updateEntries(); });

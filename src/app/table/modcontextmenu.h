@@ -20,6 +20,7 @@ public:
         OpenFolder,
         CreateDesktopShortcut,
         // Removing a mod comes last, after a separator of its own.
+        Remove,
     };
     using CanAct = std::function<bool(Entry)>;
     using Act = std::function<void(Entry)>;
