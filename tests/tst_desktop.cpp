@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Modgate on the desktop: the command line (its requests, --list, --launch and a later start's
 // hand-over), the table's context menu and the desktop shortcuts it writes.
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
 #include "app/controller.h"
 #include "app/launcher.h"
 #include "app/modactions.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/applicationmain.h"
 
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
+#include "app/cli/modlisting.h"
 #include "app/controller.h"
 #include "app/launcher.h"
-#include "app/modlisting.h"
 #include "app/requestedlaunch.h"
 #include "app/singleinstance.h"
 #include "window/vxfadewindow.h"

@@ -3,10 +3,10 @@
 
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
-#include "app/focusring.h"
 #include "app/install/downloaddrop.h"
 #include "app/install/modinstallflow.h"
 #include "app/modactions.h"
+#include "support/focusring.h"
 #include "support/preferencekeys.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"

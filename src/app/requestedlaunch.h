@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
 
 #include <QObject>
 #include <QString>

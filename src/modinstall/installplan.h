@@ -14,9 +14,9 @@ struct PlannedFile {
         Replace,   // a different file is there: replaced only with the player's consent
         Compare,   // a file of the same size is there: its bytes decide Identical or Replace
     };
-    int entry = -1;          // index into InstallSource::entries()
-    QString destination;     // relative to the game folder, '/' separators, spelled as on disk
-    qint64 size = -1;        // the declared size, a hint
+    int entry = -1;      // index into InstallSource::entries()
+    QString destination; // relative to the game folder, '/' separators, spelled as on disk
+    qint64 size = -1;    // the declared size, a hint
     Action action = Action::New;
 };
 
@@ -31,14 +31,14 @@ struct LeftOutEntry {
 
 // Everything an install will do, worked out before anything is written.
 struct InstallPlan {
-    QString name;                  // the mod folder's name, the UMOD's Product, or the file's base name
-    QString sourceFile;            // the download's file name
+    QString name;       // the mod folder's name, the UMOD's Product, or the file's base name
+    QString sourceFile; // the download's file name
     QList<PlannedFile> files;
     QList<LeftOutEntry> leftOut;
-    QStringList iniEditsNotApplied; // UMOD Ini=/AddIni= lines, shown, never applied
-    QStringList newFolders;         // folders the install creates, relative to the game folder
+    QStringList iniEditsNotApplied;   // UMOD Ini=/AddIni= lines, shown, never applied
+    QStringList newFolders;           // folders the install creates, relative to the game folder
     std::optional<QString> modFolder; // the mod folder it installs or updates, if any
-    qint64 totalBytes = 0;          // the sum of the files' declared sizes
+    qint64 totalBytes = 0;            // the sum of the files' declared sizes
 
     int replacements() const;
 };

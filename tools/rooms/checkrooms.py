@@ -14,7 +14,7 @@ LAYERS = [
     ["window", "packages"],
     ["catalogue", "installation"],
     ["modinstall"],
-    ["app/table", "app/details", "app/game", "app/install"],
+    ["app/table", "app/details", "app/game", "app/install", "app/cli"],
     ["app"],
 ]
 LEVEL = {room: level for level, rooms in enumerate(LAYERS) for room in rooms}

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/focusring.h"
+#include "support/focusring.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/modlisting.h"
+#include "app/cli/modlisting.h"
 
 #include "catalogue/modorder.h"
 #include "catalogue/modsearch.h"

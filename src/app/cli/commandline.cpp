@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/commandline.h"
+#include "app/cli/commandline.h"
 
 #include "modinstall/installcommand.h"
 
