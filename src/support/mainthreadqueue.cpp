@@ -1,11 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/mainthreadqueue.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <thread>
 
-MainThreadQueue::MainThreadQueue(QObject* receiver) : receiver(receiver) {}
+namespace {
+
+const QEvent::Type runNextEvent = QEvent::Type(QEvent::registerEventType());
+
+// Runs the queue's next call for each event posted to it.
+class QueueRunner : public QObject {
+public:
+    QueueRunner(MainThreadQueue& queue, QObject* parent) : QObject(parent), queue(queue) {}
+
+    bool event(QEvent* event) override {
+        if (event->type() != runNextEvent)
+            return QObject::event(event);
+        queue.runNext();
+        return true;
+    }
+
+private:
+    MainThreadQueue& queue;
+};
+
+} // namespace
+
+MainThreadQueue::MainThreadQueue(QObject* receiver)
+    : receiver(receiver), runner(new QueueRunner(*this, receiver)) {}
 
 void MainThreadQueue::perform(std::function<void()> call) {
     std::lock_guard lock(mutex);
@@ -13,9 +37,8 @@ void MainThreadQueue::perform(std::function<void()> call) {
         return;
     calls.push_back(std::move(call));
     // One event per call, so user events can run between them. Posted events die with their
-    // receiver, so none of them runs on a destroyed queue owner.
-    QMetaObject::invokeMethod(
-        receiver, [this] { runNext(); }, Qt::QueuedConnection);
+    // receiver's child, so none of them runs on a destroyed queue owner.
+    QCoreApplication::postEvent(runner, new QEvent(runNextEvent));
 }
 
 void MainThreadQueue::runNext() {

@@ -11,19 +11,24 @@
 // going away) further calls are dropped instead of reaching a dead object.
 //
 // The calls wait in our own mutex-guarded list rather than only in Qt's event queue, so the
-// hand-over from worker to main thread is visible to ThreadSanitizer as well.
+// hand-over from worker to main thread is visible to ThreadSanitizer as well. What a worker posts
+// is a bare event, which the main thread reads nothing of but its type: a posted functor would
+// carry fields written on the worker and read on the main thread with only Qt's own locking,
+// which the sanitizer does not see, between them.
 class MainThreadQueue {
 public:
     explicit MainThreadQueue(QObject* receiver);
 
     void perform(std::function<void()> call);
     void close();
-
-private:
+    // Runs the next call queued, if any; on the main thread, one per event posted.
     void runNext();
 
+private:
     std::mutex mutex;
     QObject* receiver;
+    // Made on the main thread, a child of the receiver: posted events die with it.
+    QObject* runner;
     std::deque<std::function<void()>> calls;
 };
 
