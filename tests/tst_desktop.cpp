@@ -30,7 +30,7 @@ namespace {
 
 constexpr int slow = 60000;
 
-// An Exec= line read back as the Desktop Entry Specification says: the string escapes, then the
+// An Exec= line read back as a desktop reads it: the string escapes, then the
 // quoting, then %%. Absent for a line a reader would refuse (a reserved character left bare, an
 // open quote, a field code).
 std::optional<QStringList> readExec(const QString& line) {

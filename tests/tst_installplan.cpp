@@ -26,17 +26,17 @@ QStringList list(const QString& items) {
 
 // Split at ";": "f:Maps/x.ut2" (a file), "f:Maps/x.ut2|5" (declaring 5 bytes), "d:", "l:"
 // (symbolic link), "h:" (hard link), "o:" (a device or pipe).
-QList<SourceEntry> entriesFrom(const QString& specs) {
+QList<SourceEntry> entriesFrom(const QString& listing) {
     QList<SourceEntry> entries;
-    for (const QString& spec : list(specs)) {
+    for (const QString& item : list(listing)) {
         SourceEntry entry;
-        const QChar type = spec[0];
+        const QChar type = item[0];
         entry.type = type == u'd'   ? SourceEntryType::Directory
                      : type == u'l' ? SourceEntryType::Symlink
                      : type == u'h' ? SourceEntryType::HardLink
                      : type == u'o' ? SourceEntryType::Other
                                     : SourceEntryType::File;
-        const QString rest = spec.sliced(2);
+        const QString rest = item.sliced(2);
         const qsizetype bar = rest.indexOf(u'|');
         entry.name = bar < 0 ? rest : rest.first(bar);
         entry.declaredSize = bar < 0 ? 10 : rest.sliced(bar + 1).toLongLong();
@@ -64,29 +64,29 @@ QStringList leftOut(const QList<LeftOutEntry>& entries) {
 
 // Lays out a game folder from ";"-split items: "Maps/" a folder, "System/Foo.u|5" a file of 5
 // bytes, "Maps->x" a symbolic link to x (relative to the folder holding the game folder).
-void layOut(const QString& root, const QString& specs) {
+void layOut(const QString& root, const QString& listing) {
     QVERIFY(QDir().mkpath(root));
-    for (const QString& spec : list(specs)) {
-        if (spec.endsWith(u'/')) {
-            QVERIFY(QDir().mkpath(root + u'/' + spec));
-        } else if (const qsizetype arrow = spec.indexOf(QStringLiteral("->")); arrow >= 0) {
-            QVERIFY(QFile::link(root + QStringLiteral("/../") + spec.sliced(arrow + 2),
-                                root + u'/' + spec.first(arrow)));
+    for (const QString& item : list(listing)) {
+        if (item.endsWith(u'/')) {
+            QVERIFY(QDir().mkpath(root + u'/' + item));
+        } else if (const qsizetype arrow = item.indexOf(QStringLiteral("->")); arrow >= 0) {
+            QVERIFY(QFile::link(root + QStringLiteral("/../") + item.sliced(arrow + 2),
+                                root + u'/' + item.first(arrow)));
         } else {
-            const qsizetype bar = spec.indexOf(u'|');
-            const QString path = root + u'/' + (bar < 0 ? spec : spec.first(bar));
+            const qsizetype bar = item.indexOf(u'|');
+            const QString path = root + u'/' + (bar < 0 ? item : item.first(bar));
             QVERIFY(QDir().mkpath(QFileInfo(path).path()));
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(bar < 0 ? 10 : spec.sliced(bar + 1).toInt(), 'x'));
+            file.write(QByteArray(bar < 0 ? 10 : item.sliced(bar + 1).toInt(), 'x'));
         }
     }
 }
 
 // Plans the destinations (as a UMOD's manifest would give them) against a game folder.
 std::variant<InstallPlan, InstallRefusal> planAgainst(const QString& gameFolder,
-                                                      const QString& specs) {
-    const QList<SourceEntry> entries = entriesFrom(specs);
+                                                      const QString& listing) {
+    const QList<SourceEntry> entries = entriesFrom(listing);
     InstallPlacement placement;
     placement.name = QStringLiteral("MyMod");
     QStringList raw;

@@ -55,9 +55,9 @@ QMap<QString, QString> snapshot(const QString& root) {
 
 // Files from "path=bytes;...": "*N" stands for N bytes, "@D" after the bytes for a header that
 // claims D bytes.
-QList<MemoryEntry> filesOf(const QString& spec) {
+QList<MemoryEntry> filesOf(const QString& listing) {
     QList<MemoryEntry> files;
-    for (const QString& part : spec.split(u';', Qt::SkipEmptyParts)) {
+    for (const QString& part : listing.split(u';', Qt::SkipEmptyParts)) {
         const QString value = part.section(u'=', 1).section(u'@', 0, 0);
         MemoryEntry file{part.section(u'=', 0, 0), value.toUtf8()};
         if (value.startsWith(u'*'))
@@ -69,8 +69,8 @@ QList<MemoryEntry> filesOf(const QString& spec) {
     return files;
 }
 
-bool makeFiles(const QString& folder, const QString& spec) {
-    for (const MemoryEntry& file : filesOf(spec))
+bool makeFiles(const QString& folder, const QString& listing) {
+    for (const MemoryEntry& file : filesOf(listing))
         if (!fixtures::writeFile(folder + u'/' + file.name, file.bytes))
             return false;
     return true;
@@ -107,8 +107,9 @@ class TestInstallTransaction : public QObject {
     std::unique_ptr<QTemporaryDir> gameDir;
     QString game;
 
-    std::variant<InstallRecord, InstallRefusal> install(const QString& spec, bool consent = true) {
-        MemorySource source(u"Mod.zip"_s, filesOf(spec));
+    std::variant<InstallRecord, InstallRefusal> install(const QString& listing,
+                                                        bool consent = true) {
+        MemorySource source(u"Mod.zip"_s, filesOf(listing));
         InstallPlan plan = plainPlan(source, game, u"Mod"_s);
         // Readmes are left out, and kept beside the record.
         for (qsizetype i = plan.files.size() - 1; i >= 0; --i)

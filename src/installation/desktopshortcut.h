@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <optional>
 
-// Desktop entries that start one mod (or the plain game) through Modgate, as the Desktop Entry
-// Specification lays them out: a file in the applications folder, its icon beside the theme's.
+// Desktop entries that start one mod (or the plain game) through Modgate, laid out as desktops
+// look for them: a file in the applications folder, its icon beside the theme's.
 
 // One argument of an Exec= line: as it stands where it holds none of the reserved characters,
 // else in double quotes with " ` $ and \ escaped; a % doubled either way. Not yet escaped as a
