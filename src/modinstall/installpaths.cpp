@@ -32,3 +32,8 @@ FileDescriptor openParentFolder(int root, const QString& relative) {
                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     return folder;
 }
+
+FileDescriptor openFolder(const QString& path) {
+    return FileDescriptor(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}

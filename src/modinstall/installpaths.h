@@ -20,3 +20,6 @@ QByteArray lastComponent(const QString& relative);
 // at root. Every folder on the way must be a real folder: a link is refused (errno ELOOP or
 // ENOTDIR), so nothing is ever reached outside the game folder. Not open on failure, errno set.
 FileDescriptor openParentFolder(int root, const QString& relative);
+
+// A folder opened to work below it (closed on exec); not open where it cannot be, errno says why.
+FileDescriptor openFolder(const QString& path);

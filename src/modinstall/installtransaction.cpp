@@ -201,8 +201,7 @@ std::variant<InstallRecord, InstallRefusal> Transaction::run(const InstallPlan& 
     InstallPlan plan = given;
     if (auto why = checkPlan(plan))
         return InstallRefusal{*why};
-    game = FileDescriptor(
-        ::open(QFile::encodeName(gamePath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    game = openFolder(gamePath);
     if (!game.isOpen())
         return InstallRefusal{
             QStringLiteral("Modgate cannot open %1: %2").arg(gamePath, systemErrorText(errno))};
@@ -643,8 +642,7 @@ std::variant<InstallPlan, InstallRefusal> resolveComparisons(const QString& game
     }
     if (fileOfEntry.isEmpty())
         return resolved;
-    const FileDescriptor game(
-        ::open(QFile::encodeName(gameFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor game = openFolder(gameFolder);
     if (!game.isOpen())
         return InstallRefusal{
             QStringLiteral("Modgate cannot open %1: %2").arg(gameFolder, systemErrorText(errno))};
@@ -753,8 +751,7 @@ std::variant<InstallRecord, InstallRefusal> installMod(const QString& gameFolder
 
 RecoveryReport recoverInterruptedInstalls(const QString& gameFolder) {
     RecoveryReport report;
-    const FileDescriptor game(
-        ::open(QFile::encodeName(gameFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor game = openFolder(gameFolder);
     if (!game.isOpen())
         return report;
     const QStringList names =

@@ -34,8 +34,7 @@ removeInstall(const QString& gameFolder, const QString& name, const QString& rec
     if (!record)
         return InstallRefusal{
             QStringLiteral("there is no install called %1 in %2").arg(name, gameFolder)};
-    const FileDescriptor game(
-        ::open(QFile::encodeName(gameFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor game = openFolder(gameFolder);
     if (!game.isOpen())
         return InstallRefusal{
             QStringLiteral("Modgate cannot open %1: %2").arg(gameFolder, systemErrorText(errno))};
