@@ -4,7 +4,8 @@
 // against `cp` of the same file. `modgate --install` is timed whole (start, reading, checksums,
 // staging, moving into place, the record); the goals are at most 1.3 times the tool, and at most
 // 64 MiB of memory above an idle `modgate --installed`. The size in MiB is the first argument
-// (1024 by default); everything is written below the current folder.
+// (1024 by default); everything is written below the current folder, and left there when the
+// second argument is "keep".
 #include "packagewriter/umodwriter.h"
 
 #include <QCoreApplication>
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
     const qint64 mebibytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
     const QString modgate = QCoreApplication::applicationDirPath() + QStringLiteral("/../modgate");
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench-download-XXXXXX"));
+    // "keep" as the second argument leaves the downloads behind for a profiler.
+    work.setAutoRemove(argc <= 2 || QByteArray(argv[2]) != "keep");
     const QString home = work.filePath(QStringLiteral("home"));
     QDir().mkpath(home);
     QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -382,7 +382,6 @@ private slots:
         QVERIFY(opened.index() == 0);
         UmodSource& source = *std::get<0>(opened);
         QCOMPARE(source.fileName(), u"Demo.ut4mod"_s);
-        QCOMPARE(source.sha256(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
 
         const auto placed = placeUmod(source);
         if (const InstallRefusal* refused = std::get_if<InstallRefusal>(&placed)) {

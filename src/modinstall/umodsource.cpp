@@ -4,38 +4,10 @@
 
 #include <QFileInfo>
 #include <algorithm>
-#include <openssl/evp.h>
 
 namespace {
 
 constexpr qint64 chunkSize = 1024 * 1024;
-
-// OpenSSL's SHA-256 uses the processor's SHA instructions where there are some: several times
-// faster than QCryptographicHash's, which would take longer than the checksum and the read.
-class Sha256 {
-public:
-    Sha256() : context(EVP_MD_CTX_new(), EVP_MD_CTX_free) {
-        if (context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-            context.reset();
-    }
-    void add(QByteArrayView bytes) {
-        if (context && EVP_DigestUpdate(context.get(), bytes.data(), size_t(bytes.size())) != 1)
-            context.reset();
-    }
-    // Empty when OpenSSL failed.
-    QByteArray result() {
-        QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
-        unsigned int length = 0;
-        if (!context || EVP_DigestFinal_ex(context.get(), reinterpret_cast<uchar*>(digest.data()),
-                                           &length) != 1)
-            return {};
-        digest.truncate(int(length));
-        return digest;
-    }
-
-private:
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context;
-};
 
 } // namespace
 
@@ -44,14 +16,9 @@ std::variant<std::unique_ptr<UmodSource>, InstallRefusal> UmodSource::open(const
     source->name = QFileInfo(path).fileName();
     if (const std::optional<QString> why = openRegularFile(source->file, path))
         return InstallRefusal{QStringLiteral("it could not be opened (%1)").arg(*why)};
-    Sha256 sha;
-    std::variant<UmodArchive, QString> archive =
-        readUmodArchive(source->file, [&](QByteArrayView block) { sha.add(block); });
+    std::variant<UmodArchive, QString> archive = readUmodArchive(source->file);
     if (const QString* why = std::get_if<QString>(&archive))
         return InstallRefusal{*why};
-    source->digest = sha.result();
-    if (source->digest.isEmpty())
-        return InstallRefusal{QStringLiteral("its checksum could not be worked out")};
     source->umod = std::get<UmodArchive>(std::move(archive));
     source->list.reserve(source->umod.entries.size());
     for (const UmodEntry& entry : std::as_const(source->umod.entries))

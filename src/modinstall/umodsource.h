@@ -15,8 +15,9 @@
 // last read, so a file put in its place meanwhile is not what gets installed.
 class UmodSource : public InstallSource {
 public:
-    // Opens and checks the installer whole (trailer, checksum, directory: see readUmodArchive),
-    // working out the SHA-256 of the file in the same pass. Refused with the reason in words.
+    // Opens and checks the installer whole (trailer, checksum, directory: see readUmodArchive).
+    // Refused with the reason in words. The record's SHA-256 of the file is the install's to
+    // work out, beside the copying.
     static std::variant<std::unique_ptr<UmodSource>, InstallRefusal> open(const QString& path);
 
     QString fileName() const override { return name; }
@@ -25,8 +26,6 @@ public:
     std::optional<QString> read(const QSet<int>& wanted, const EntryDataSink& sink) override;
 
     const UmodArchive& archive() const { return umod; }
-    // The SHA-256 of the whole file as checked, trailer included (32 bytes).
-    QByteArray sha256() const { return digest; }
 
 private:
     UmodSource() = default;
@@ -35,5 +34,4 @@ private:
     QFile file;
     UmodArchive umod;
     QList<SourceEntry> list;
-    QByteArray digest;
 };
