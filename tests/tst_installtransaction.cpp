@@ -5,6 +5,7 @@
 #include "modinstall/installlock.h"
 #include "modinstall/installtransaction.h"
 #include "modinstall/modremoval.h"
+#include "support/xxh3.h"
 #include "testmain.h"
 
 #include <QCryptographicHash>
@@ -20,6 +21,12 @@ namespace {
 
 QString sha256(const QByteArray& bytes) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString xxh3(const QByteArray& bytes) {
+    Xxh3 hash;
+    hash.add(bytes);
+    return hash.finishHex();
 }
 
 QByteArray contents(const QString& path) {
@@ -206,7 +213,7 @@ private slots:
         }
         QCOMPARE(pathsOf(record.files).join(u';'), recorded);
         for (const RecordedFile& file : record.files)
-            QCOMPARE(file.sha256, sha256(contents(game + u'/' + file.path)));
+            QCOMPARE(file.xxh3, xxh3(contents(game + u'/' + file.path)));
         for (const QString& folder : record.createdFolders)
             QCOMPARE(modeOf(game + u'/' + folder), 0755);
         QStringList replacedPaths;
@@ -375,19 +382,19 @@ private slots:
         QTest::newRow("absolute path") << u"Mod/A.u"_s << u"/etc/A.u"_s;
         QTest::newRow("empty component") << u"Mod/A.u"_s << u"Mod//A.u"_s;
         QTest::newRow("created folder outside") << u"\"Mod\""_s << u"\"..\""_s;
-        QTest::newRow("short digest") << sha256("a") << sha256("a").left(63);
+        QTest::newRow("short digest") << xxh3("a") << xxh3("a").left(31);
         QTest::newRow("negative size") << u"\"size\": 1"_s << u"\"size\": -1"_s;
         QTest::newRow("readme outside")
             << u"\"file\": \"ReadMe\""_s << u"\"file\": \"../ReadMe\""_s;
         QTest::newRow("trash relative") << u"\"trash\": \"/"_s << u"\"trash\": \""_s;
         QTest::newRow("game relative") << u"\"gameFolder\": \"/"_s << u"\"gameFolder\": \""_s;
-        QTest::newRow("other format") << u"\"format\": 1"_s << u"\"format\": 2"_s;
+        QTest::newRow("other format") << u"\"format\": 2"_s << u"\"format\": 3"_s;
     }
     void tamperedRecords() {
         QFETCH(QString, from);
         QFETCH(QString, to);
         InstallRecord record = emptyRecord(u"Mod"_s, u"/opt/ut2004"_s);
-        record.files = {{u"Mod/A.u"_s, 1, sha256("a")}};
+        record.files = {{u"Mod/A.u"_s, 1, xxh3("a"), {}}};
         record.createdFolders = {u"Mod"_s};
         record.replaced = {{u"System/B.u"_s, u"/home/p/.local/share/Trash/files/B.u"_s}};
         record.readmes = {{u"ReadMe.txt"_s, u"ReadMe"_s}};
@@ -438,6 +445,12 @@ private slots:
             std::get<InstallRecord>(install(u"Mod/A.u=a1;Mod/B.u=b1;System/Shared.u=s1"_s))
                 .replaced.value(0)
                 .pathInTrash;
+        // The first one's record as Modgate wrote it before files were hashed with XXH3.
+        InstallRecord older = *readRecord(defaultRecordsFolder(), u"Mod"_s, game);
+        for (RecordedFile& file : older.files)
+            file = {file.path, file.size, {}, sha256(contents(game + u'/' + file.path))};
+        QVERIFY(fixtures::writeFile(recordPath(defaultRecordsFolder(), u"Mod"_s, game),
+                                    recordJson(older).replace("\"format\": 2", "\"format\": 1")));
         const auto second = install(u"Mod/A.u=a2;Mod/C.u=c2;System/Shared.u=s2"_s);
         const InstallRecord& record = std::get<InstallRecord>(second);
         QCOMPARE(pathsOf(record.files),

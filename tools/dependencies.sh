@@ -4,7 +4,8 @@
 
 # What building and running needs (the private Qt headers for the tests, which are built too).
 MODGATE_BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-base-private-dev qt6-svg-dev
-    libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core libssl-dev libarchive-dev)
+    libqt6svg6 qt6-qpa-plugins libgl-dev fonts-dejavu-core libssl-dev libarchive-dev
+    libxxhash-dev)
 # What the end-to-end and package tests need on top (dpkg-dev and file for making the package,
 # lintian for checking it).
 MODGATE_TEST_PACKAGES=(xvfb xauth xdotool x11-utils imagemagick dbus dbus-x11 at-spi2-core

@@ -3,6 +3,7 @@
 
 #include "modinstall/installpaths.h"
 #include "support/sha256.h"
+#include "support/xxh3.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,7 +19,9 @@
 
 namespace {
 
-constexpr int recordFormat = 1;
+// Format 2 records files by XXH3; the SHA-256 of format 1's files is still read, and kept
+// when a re-install merges such a record.
+constexpr int recordFormat = 2;
 // A record of 65,536 files is a few megabytes; anything far larger was not written by Modgate.
 constexpr qint64 maxRecordBytes = qint64(64) << 20;
 
@@ -60,10 +63,14 @@ QString readmesFolderOf(const QString& recordPath) {
 
 QByteArray recordJson(const InstallRecord& record) {
     QJsonArray files;
-    for (const RecordedFile& file : record.files)
-        files.append(QJsonObject{{QStringLiteral("path"), file.path},
-                                 {QStringLiteral("size"), file.size},
-                                 {QStringLiteral("sha256"), file.sha256}});
+    for (const RecordedFile& file : record.files) {
+        QJsonObject entry{{QStringLiteral("path"), file.path}, {QStringLiteral("size"), file.size}};
+        if (file.xxh3.isEmpty())
+            entry.insert(QStringLiteral("sha256"), file.sha256);
+        else
+            entry.insert(QStringLiteral("xxh3"), file.xxh3);
+        files.append(entry);
+    }
     QJsonArray replaced;
     for (const ReplacedFile& file : record.replaced)
         replaced.append(QJsonObject{{QStringLiteral("path"), file.path},
@@ -88,7 +95,8 @@ QByteArray recordJson(const InstallRecord& record) {
 
 std::optional<InstallRecord> parseRecord(const QByteArray& json) {
     const QJsonObject root = QJsonDocument::fromJson(json).object();
-    if (root.value(QStringLiteral("format")).toInt() != recordFormat)
+    const int format = root.value(QStringLiteral("format")).toInt();
+    if (format != 1 && format != recordFormat)
         return std::nullopt;
     InstallRecord record;
     record.name = text(root, "name");
@@ -102,10 +110,12 @@ std::optional<InstallRecord> parseRecord(const QByteArray& json) {
         return std::nullopt;
     for (const QJsonValue& value : root.value(QStringLiteral("files")).toArray()) {
         const QJsonObject file = value.toObject();
-        const RecordedFile entry{text(file, "path"),
-                                 file.value(QStringLiteral("size")).toInteger(-1),
-                                 text(file, "sha256")};
-        if (!isSafeRelativePath(entry.path) || entry.size < 0 || !isSha256Hex(entry.sha256))
+        const RecordedFile entry{
+            text(file, "path"), file.value(QStringLiteral("size")).toInteger(-1),
+            format == 1 ? QString() : text(file, "xxh3"), text(file, "sha256")};
+        const bool hashed =
+            entry.xxh3.isEmpty() ? isSha256Hex(entry.sha256) : isXxh3Hex(entry.xxh3);
+        if (!isSafeRelativePath(entry.path) || entry.size < 0 || !hashed)
             return std::nullopt;
         record.files.append(entry);
     }

@@ -15,7 +15,8 @@
 struct RecordedFile {
     QString path; // relative to the game folder
     qint64 size = 0;
-    QString sha256;
+    QString xxh3;   // its bytes' XXH3-128, in hex
+    QString sha256; // instead, in records of installs made before XXH3 was used
 
     friend bool operator==(const RecordedFile&, const RecordedFile&) = default;
 };

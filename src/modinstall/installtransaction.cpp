@@ -609,7 +609,7 @@ InstallRecord Transaction::recordOf(const InstallPlan& plan, const QString& sour
     for (qsizetype i = 0; i < plan.files.size(); ++i)
         if (wantsWriting(plan.files[i])) {
             const StagedFile file = staged.value(int(i));
-            record.files.append({plan.files[i].destination, file.size, file.sha256});
+            record.files.append({plan.files[i].destination, file.size, file.xxh3, {}});
         }
     record.createdFolders = newFolders;
     for (const JournalStep& step : steps)

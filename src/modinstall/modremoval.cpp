@@ -5,6 +5,7 @@
 #include "modinstall/installpaths.h"
 #include "support/desktoptrash.h"
 #include "support/sha256.h"
+#include "support/xxh3.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +24,9 @@ bool isAsInstalled(int parent, const QString& path, const RecordedFile& file, bo
     missing = !opened.isOpen() && errno == ENOENT;
     struct stat status {};
     return opened.isOpen() && ::fstat(opened.get(), &status) == 0 && S_ISREG(status.st_mode) &&
-           status.st_size == file.size && sha256OfDescriptor(opened.get()) == file.sha256;
+           status.st_size == file.size &&
+           (file.xxh3.isEmpty() ? sha256OfDescriptor(opened.get()) == file.sha256
+                                : xxh3OfDescriptor(opened.get()) == file.xxh3);
 }
 
 } // namespace

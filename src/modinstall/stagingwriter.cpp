@@ -2,7 +2,7 @@
 #include "modinstall/stagingwriter.h"
 
 #include "support/filedescriptor.h"
-#include "support/sha256.h"
+#include "support/xxh3.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,7 +14,7 @@ struct StagingWriter::WriterState {
 };
 
 struct StagingWriter::HasherState {
-    Sha256 sha;
+    Xxh3 hash;
 };
 
 StagingWriter::StagingWriter(int folder)
@@ -181,10 +181,10 @@ void StagingWriter::hash(const Task& task) {
     case Task::Kind::Open:
         break;
     case Task::Kind::Data:
-        hasherState->sha.add(QByteArrayView(task.bytes->data(), qsizetype(task.bytes->size())));
+        hasherState->hash.add(QByteArrayView(task.bytes->data(), qsizetype(task.bytes->size())));
         break;
     case Task::Kind::Close:
-        digests.insert(task.slot, hasherState->sha.finishHex());
+        digests.insert(task.slot, hasherState->hash.finishHex());
         break;
     }
 }

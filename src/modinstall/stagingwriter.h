@@ -17,7 +17,7 @@
 // A file written whole into the staging folder.
 struct StagedFile {
     qint64 size = 0;
-    QString sha256;
+    QString xxh3;
 };
 
 // Writes files into a folder while the calling thread reads (and inflates) the download: one
