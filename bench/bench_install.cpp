@@ -169,7 +169,7 @@ int main() {
                 InstallOptions options;
                 options.recordsFolder = work.path() + QStringLiteral("/records");
                 if (cost == &hashed)
-                    options.sourcePath = download;
+                    options.sourceDigest = std::make_shared<SourceDigest>(download);
                 const qint64 idle = peakResidentKiB();
                 const double before = processorTime(RUSAGE_SELF);
                 timer.start();

@@ -563,6 +563,11 @@ private slots:
                      .match(output)
                      .hasMatch(),
                  qPrintable(output));
+        // The record names the download by its SHA-256.
+        if (exitCode == 0 && arguments.contains(u"--install"_s) &&
+            !arguments.contains(u"--dry-run"_s))
+            QCOMPARE(readRecord(defaultRecordsFolder(), u"Mod"_s, game)->sourceSha256,
+                     sha256(contents(download.filePath(u"Mod.tar"_s))));
     }
 };
 

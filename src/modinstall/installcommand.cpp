@@ -117,7 +117,7 @@ int install(const QString& file, const QString& game, bool replace, bool dryRun)
         return 0;
     InstallOptions options;
     options.consentToReplace = replace;
-    options.sourcePath = file;
+    options.sourceDigest = install.digest;
     auto result = installMod(game, *install.source, plan, options);
     if (const auto* refusal = std::get_if<InstallRefusal>(&result))
         return failed(refusal->reason);

@@ -51,6 +51,7 @@ prepareInstall(const QString& downloadPath, const QString& gameFolder,
     auto prepared = std::make_unique<PreparedInstall>();
     prepared->downloadPath = downloadPath;
     prepared->gameFolder = gameFolder;
+    prepared->digest = std::make_shared<SourceDigest>(downloadPath);
     prepared->scratch = std::make_unique<QTemporaryDir>(gameFolder + u'/' + stagingFolderPrefix +
                                                         QStringLiteral("scratch-XXXXXX"));
     if (!prepared->scratch->isValid())

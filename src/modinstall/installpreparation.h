@@ -3,6 +3,7 @@
 
 #include "modinstall/installplan.h"
 #include "modinstall/installsource.h"
+#include "modinstall/sourcedigest.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -21,6 +22,8 @@ struct PreparedInstall {
     std::unique_ptr<QTemporaryDir> scratch;
     std::unique_ptr<InstallSource> source;
     InstallPlan plan;
+    // Started as soon as the download is chosen, for the install to wait on.
+    std::shared_ptr<SourceDigest> digest;
 };
 
 // Everything up to the point of asking the player; writes nothing to the game folder but a

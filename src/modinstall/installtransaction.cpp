@@ -137,31 +137,6 @@ std::optional<QString> publishRecord(int staging, const QString& recordFile) {
     return writeRecord(folder, *record);
 }
 
-// The download's checksum, worked out on a thread of its own while the install runs.
-class BackgroundHash {
-public:
-    explicit BackgroundHash(const QString& path) {
-        if (!path.isEmpty())
-            thread =
-                std::thread([this, path = unshared(path)] { result = sha256OfFile(path, &stop); });
-    }
-    ~BackgroundHash() {
-        stop = true;
-        if (thread.joinable())
-            thread.join();
-    }
-    QString wait() {
-        if (thread.joinable())
-            thread.join();
-        return result.value_or(QString());
-    }
-
-private:
-    std::atomic<bool> stop{false};
-    std::optional<QString> result;
-    std::thread thread;
-};
-
 class Transaction {
 public:
     Transaction(const QString& gamePath, InstallSource& source, const InstallOptions& options)
@@ -216,7 +191,6 @@ std::variant<InstallRecord, InstallRefusal> Transaction::run(const InstallPlan& 
         return InstallRefusal{cannotWrite(options.recordsFolder, errno)};
     if (auto why = createStaging())
         return InstallRefusal{*why};
-    BackgroundHash sourceHash(options.sourcePath);
 
     const bool compares = std::any_of(plan.files.cbegin(), plan.files.cend(), [](const auto& file) {
         return file.action == PlannedFile::Action::Compare;
@@ -236,7 +210,8 @@ std::variant<InstallRecord, InstallRefusal> Transaction::run(const InstallPlan& 
     if (auto why = commit())
         return InstallRefusal{*why};
 
-    InstallRecord record = recordOf(plan, sourceHash.wait());
+    InstallRecord record =
+        recordOf(plan, options.sourceDigest ? options.sourceDigest->wait() : QString());
     if (auto previous = readRecord(options.recordsFolder, record.name, gamePath))
         record = mergeReinstall(*previous, record);
     const QString recordFile = recordPath(options.recordsFolder, record.name, record.gameFolder);

@@ -4,12 +4,14 @@
 #include "modinstall/installplan.h"
 #include "modinstall/installrecord.h"
 #include "modinstall/installsource.h"
+#include "modinstall/sourcedigest.h"
 
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <variant>
 
 // Installing a planned download into a game folder, all or nothing.
@@ -37,8 +39,8 @@ struct InstallOptions {
     std::function<void(qint64 done, qint64 total)> progress;
     // Set from any thread to stop; the install then undoes what it did.
     const std::atomic<bool>* cancel = nullptr;
-    // The download's own path, hashed for the record while the install runs; empty: not hashed.
-    QString sourcePath;
+    // The download's SHA-256 for the record, being worked out meanwhile; none: not hashed.
+    std::shared_ptr<SourceDigest> sourceDigest;
     QString recordsFolder = defaultRecordsFolder();
     InstallLimits limits;
     // Called after each file is moved into place with how many are: lets tests stop an install

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <vector>
 
 void Sha256::Free::operator()(evp_md_ctx_st* context) const {
@@ -51,8 +52,11 @@ std::optional<QString> sha256OfDescriptor(int descriptor, const std::atomic<bool
 }
 
 std::optional<QString> sha256OfFile(const QString& path, const std::atomic<bool>* cancel) {
-    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (!file.isOpen())
+    // Not blocking on a FIFO put in the file's place: only a regular file is read.
+    const FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat status {};
+    if (!file.isOpen() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     return sha256OfDescriptor(file.get(), cancel);
 }

@@ -161,7 +161,7 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
     InstallOptions options;
     options.consentToReplace = true; // the plan dialog said what it replaces
     options.cancel = cancel.get();
-    options.sourcePath = unshared(current);
+    options.sourceDigest = install->digest;
     options.progress = [queue = mainThread, this](qint64 bytes, qint64 total) {
         queue->perform([this, bytes, total] {
             if (progress && total > 0)
