@@ -4,8 +4,8 @@
 #   tools/lookalikes/run.sh BUILD-DIR
 # Builds modgate and modgate-lookalikes in BUILD-DIR, writes the look-alikes into a scratch
 # folder with a made-up dedicated server's game folder and a private home, and for each file
-# prints the dry run's exit code and plan; where the dry run succeeds it installs for real,
-# removes the install again and says whether the game folder is as it was.
+# prints the dry run's exit code and plan; where the dry run succeeds it installs for real and
+# removes the install again; then it says whether the game folder is as it was.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -64,12 +64,12 @@ for download in "$scratch"/downloads/*; do
             echo "remove \"$installed\": exit $status"
             printf '%s\n' "$output" | sed "s|$game|GAME|g" | indent
         fi
-        if [ "$(listing)" = "$before" ]; then
-            echo "game folder afterwards: as before"
-        else
-            echo "game folder afterwards: differs"
-            diff <(echo "$before") <(listing) | indent || true
-        fi
+    fi
+    if [ "$(listing)" = "$before" ]; then
+        echo "game folder afterwards: as before"
+    else
+        echo "game folder afterwards: differs"
+        diff <(echo "$before") <(listing) | indent || true
     fi
     echo
 done
