@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes look-alikes of real public mod downloads: `modgate-lookalikes OUTDIR`.
 // Each file is named like the real one and laid out as umod-and-mod-archives.md describes it
-// (entry names, folders, manifest facts); every byte of content is made up here. run.sh feeds
-// them to `modgate --install`.
+// (entry names, folders, manifest facts; the section numbers below are that document's); every
+// byte of content is made up here. run.sh feeds them to `modgate --install`.
 #include "packagewriter/umodwriter.h"
 
 #include <QCoreApplication>
@@ -121,7 +121,7 @@ struct Download {
 };
 
 QList<Download> downloads() {
-    const auto zip = [](const QString& name, const QStringList& names) {
+    const auto packed = [](const QString& name, const QStringList& names) {
         return Download{name, {}, madeUpEntries(names)};
     };
     QList<Download> all{
@@ -134,49 +134,51 @@ QList<Download> downloads() {
          {},
          {{QStringLiteral("ExampleSVehicleUMod.urm"), exampleVehiclesUrm()}}},
         // 4.1 "mod folder": MyMod/ with UT2K4Mod.ini, System/default.ini, sources, no .u.
-        zip(QStringLiteral("DrSins-TestMod.zip"),
-            {QStringLiteral("MyMod/"), QStringLiteral("MyMod/UT2K4Mod.ini"),
-             QStringLiteral("MyMod/System/default.ini"), QStringLiteral("MyMod/Maps/"),
-             QStringLiteral("MyMod/Maps/TestMod-Map.ut2"), QStringLiteral("MyMod/Textures/"),
-             QStringLiteral("MyMod/Textures/TestModTex.utx"),
-             QStringLiteral("MyMod/TestMod/Classes/TestGame.uc"),
-             QStringLiteral("MyMod/TestMod/Classes/TestPawn.uc")}),
+        packed(QStringLiteral("DrSins-TestMod.zip"),
+               {QStringLiteral("MyMod/"), QStringLiteral("MyMod/UT2K4Mod.ini"),
+                QStringLiteral("MyMod/System/default.ini"), QStringLiteral("MyMod/Maps/"),
+                QStringLiteral("MyMod/Maps/TestMod-Map.ut2"), QStringLiteral("MyMod/Textures/"),
+                QStringLiteral("MyMod/Textures/TestModTex.utx"),
+                QStringLiteral("MyMod/TestMod/Classes/TestGame.uc"),
+                QStringLiteral("MyMod/TestMod/Classes/TestPawn.uc")}),
         // 4.1 "game-folder layout", folder entries listed after their files.
-        zip(QStringLiteral("UT2004CelShadingExample.zip"),
-            {QStringLiteral("Textures/CellExample.utx"), QStringLiteral("Maps/CellMap.ut2"),
-             QStringLiteral("Textures/"), QStringLiteral("Maps/")}),
+        packed(QStringLiteral("UT2004CelShadingExample.zip"),
+               {QStringLiteral("Textures/CellExample.utx"), QStringLiteral("Maps/CellMap.ut2"),
+                QStringLiteral("Textures/"), QStringLiteral("Maps/")}),
         // 4.1 game-folder layout with a source folder and a readme at the root.
-        zip(QStringLiteral("ExampleVehicles3323.zip"),
-            {QStringLiteral("Animations/ExampleVehicles.ukx"),
-             QStringLiteral("Textures/ExampleVehicles.utx"),
-             QStringLiteral("ExampleVehicles/Classes/APC.uc"),
-             QStringLiteral("ExampleVehicles/Classes/APCWheel.uc"), QStringLiteral("readme.txt")}),
+        packed(QStringLiteral("ExampleVehicles3323.zip"),
+               {QStringLiteral("Animations/ExampleVehicles.ukx"),
+                QStringLiteral("Textures/ExampleVehicles.utx"),
+                QStringLiteral("ExampleVehicles/Classes/APC.uc"),
+                QStringLiteral("ExampleVehicles/Classes/APCWheel.uc"),
+                QStringLiteral("readme.txt")}),
         // 4.1 "wrapper folder" above one map in the UT99/Unreal map format.
-        zip(QStringLiteral("EM2226_LightBearm.zip"),
-            {QStringLiteral("EM2226_LightBearm/EM_LightBeam.unr")}),
+        packed(QStringLiteral("EM2226_LightBearm.zip"),
+               {QStringLiteral("EM2226_LightBearm/EM_LightBeam.unr")}),
         // 4.1 "flat": one map, no folders.
-        zip(QStringLiteral("KarmaExample.zip"), {QStringLiteral("KarmaExample.ut2")}),
+        packed(QStringLiteral("KarmaExample.zip"), {QStringLiteral("KarmaExample.ut2")}),
         // 4.1 "flat" and "UMOD inside a zip": two UT99 maps beside DE.umod.
         {QStringLiteral("utbonuspack2.zip"),
          {},
          madeUpEntries({QStringLiteral("DM-BonusOne.unr"), QStringLiteral("CTF-BonusTwo.unr")}) +
              QList<Entry>{{QStringLiteral("DE.umod"), deUmod()}}},
         // 4.1 "wrapper folder" holding loose packages and sources together.
-        zip(QStringLiteral("NewIntro.zip"),
-            {QStringLiteral("NewIntro/UDN-Intro2k3.ut2"), QStringLiteral("NewIntro/UDN-logo.utx"),
-             QStringLiteral("NewIntro/UDNMatinee/Classes/UDNIntroMatinee.uc"),
-             QStringLiteral("NewIntro/UDNMatinee/Classes/UDNIntroCamera.uc")}),
+        packed(QStringLiteral("NewIntro.zip"),
+               {QStringLiteral("NewIntro/UDN-Intro2k3.ut2"),
+                QStringLiteral("NewIntro/UDN-logo.utx"),
+                QStringLiteral("NewIntro/UDNMatinee/Classes/UDNIntroMatinee.uc"),
+                QStringLiteral("NewIntro/UDNMatinee/Classes/UDNIntroCamera.uc")}),
         // 4.1 "tool-made extras": a jar tool's META-INF beside UnrealScript sources.
-        zip(QStringLiteral("TestHUD.zip"),
-            {QStringLiteral("META-INF/MANIFEST.MF"), QStringLiteral("TestHUD/Classes/TestHUD.uc"),
-             QStringLiteral("TestHUD/Classes/TestHUDGame.uc")}),
+        packed(QStringLiteral("TestHUD.zip"), {QStringLiteral("META-INF/MANIFEST.MF"),
+                                               QStringLiteral("TestHUD/Classes/TestHUD.uc"),
+                                               QStringLiteral("TestHUD/Classes/TestHUDGame.uc")}),
         // 4.1 "game-folder layout": Textures/, Maps/ and Music/StageMusic.ogg.
-        zip(QStringLiteral("EM_Triggers1.zip"),
-            {QStringLiteral("Textures/EM_Triggers.utx"), QStringLiteral("Maps/EM_Triggers1.ut2"),
-             QStringLiteral("Music/StageMusic.ogg")}),
+        packed(QStringLiteral("EM_Triggers1.zip"),
+               {QStringLiteral("Textures/EM_Triggers.utx"), QStringLiteral("Maps/EM_Triggers1.ut2"),
+                QStringLiteral("Music/StageMusic.ogg")}),
         // 4.1 "flat": the Unreal Archive's test skin, a texture package and its .upl.
-        zip(QStringLiteral("ut2004skin.zip"),
-            {QStringLiteral("dummy.utx"), QStringLiteral("xSkaPirates.upl")}),
+        packed(QStringLiteral("ut2004skin.zip"),
+               {QStringLiteral("dummy.utx"), QStringLiteral("xSkaPirates.upl")}),
         // 4.1 "UMOD inside a zip": a UT2004 .ut4mod and a readme beside it.
         {QStringLiteral("ServerExt-v107-ut4mod.zip"),
          {},
@@ -184,12 +186,12 @@ QList<Download> downloads() {
              madeUpEntries({QStringLiteral("ServerExt-readme.txt")})},
         // 4.1 "broken by a Windows-naive extractor": a '\' kept inside a Linux file name, as a
         // tarball of such a folder holds it.
-        zip(QStringLiteral("UT2k4-Mods-Raptor.tar.gz"),
-            {QStringLiteral("Animations/Animations\\Raptor.ukx"),
-             QStringLiteral("KarmaData/KarmaData\\raptor.ka")}),
+        packed(QStringLiteral("UT2k4-Mods-Raptor.tar.gz"),
+               {QStringLiteral("Animations/Animations\\Raptor.ukx"),
+                QStringLiteral("KarmaData/KarmaData\\raptor.ka")}),
         // Section 6 "backslash separators": the same two files zipped on Windows with '\'.
-        zip(QStringLiteral("Raptor-windows.zip"),
-            {QStringLiteral("Animations\\Raptor.ukx"), QStringLiteral("KarmaData\\raptor.ka")}),
+        packed(QStringLiteral("Raptor-windows.zip"),
+               {QStringLiteral("Animations\\Raptor.ukx"), QStringLiteral("KarmaData\\raptor.ka")}),
     };
     return all;
 }
@@ -199,8 +201,6 @@ bool writeArchive(const QString& path, const QList<Entry>& entries) {
     if (path.endsWith(u".tar.gz")) {
         archive_write_set_format_pax_restricted(out);
         archive_write_add_filter_gzip(out);
-    } else if (path.endsWith(u".7z")) {
-        archive_write_set_format_7zip(out);
     } else {
         archive_write_set_format_zip(out);
     }
