@@ -494,7 +494,7 @@ private slots:
 
         QStringList leftOut;
         for (const LeftOutEntry& entry : leftOutBesideInstaller(source.entries(), 3)) {
-            QCOMPARE(entry.reason, "left out: the archive's installer is installed instead");
+            QCOMPARE(entry.reason, "the archive's installer is installed instead");
             QCOMPARE(entry.entry, -1);
             leftOut.append(entry.name);
         }
@@ -547,6 +547,8 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("two installers")
             << QByteArray("Other.umod") << "Pack.zip holds 2 installers: install each on its own";
+        QTest::newRow("a UE2 Runtime installer is one too")
+            << QByteArray("Other.urm") << "Pack.zip holds 2 installers: install each on its own";
         QTest::newRow("no trailer")
             << QByteArray() << "Pack.zip: entry \"Foo.ut2mod\" is not a UMOD installer";
     }

@@ -81,7 +81,10 @@ QList<int> nestedInstallers(const QList<SourceEntry>& entries) {
         if (!name.isValid() || isJunkEntry(name.components))
             continue;
         const QString& file = name.components.last();
+        // .urm is the UE2 Runtime's name for the same container: opened, it says which game
+        // it is for, where left out the archive would seem to hold nothing at all.
         if (file.endsWith(u".umod", Qt::CaseInsensitive) ||
+            file.endsWith(u".urm", Qt::CaseInsensitive) ||
             file.endsWith(u".ut2mod", Qt::CaseInsensitive) ||
             file.endsWith(u".ut4mod", Qt::CaseInsensitive))
             installers.append(i);
@@ -97,8 +100,7 @@ QList<LeftOutEntry> leftOutBesideInstaller(const QList<SourceEntry>& entries, in
             (name.isValid() && isJunkEntry(name.components)))
             continue;
         leftOut.append({entries[i].name,
-                        QStringLiteral("left out: the archive's installer is installed instead"),
-                        -1, false});
+                        QStringLiteral("the archive's installer is installed instead"), -1, false});
     }
     return leftOut;
 }

@@ -118,9 +118,11 @@ QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec) {
                 QStringLiteral("File=(Src=%1,Size=%2)").arg(file.name).arg(file.bytes.size()));
         groups.append(all);
     }
-    QStringList lines = {QStringLiteral("[Setup]"), QStringLiteral("Product=") + spec.product,
-                         QStringLiteral("Version=") + spec.version,
-                         QStringLiteral("Archive=%1.ut4mod").arg(spec.product)};
+    QStringList lines = {
+        QStringLiteral("[Setup]"), QStringLiteral("Product=") + spec.product,
+        QStringLiteral("Version=") + spec.version,
+        QStringLiteral("Archive=") +
+            (spec.archive.isEmpty() ? spec.product + QStringLiteral(".ut4mod") : spec.archive)};
     for (const QString& product : spec.requiredProducts)
         lines.append(QStringLiteral("Requires=%1Requirement").arg(product));
     lines += spec.setupLines;
@@ -130,7 +132,8 @@ QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec) {
             lines.append(QStringLiteral("Group=") + group.name);
     for (const QString& product : spec.requiredProducts)
         lines << QString() << QStringLiteral("[%1Requirement]").arg(product)
-              << QStringLiteral("Product=") + product << QStringLiteral("Version=");
+              << QStringLiteral("Product=") + product
+              << QStringLiteral("Version=") + spec.requiredVersion;
     lines << QString() << QStringLiteral("[SetupGroup]")
           << QStringLiteral("Copy=(Src=System\\Manifest.ini,Master=System\\Manifest.ini,Flags=3)")
           << QStringLiteral("Copy=(Src=System\\Manifest.int,Master=System\\Manifest.int,Flags=3)");
@@ -141,7 +144,9 @@ QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec) {
 
 QByteArray manifestInt(const ManifestSpec& spec) {
     return crlf({QStringLiteral("[Setup]"), QStringLiteral("LocalProduct=") + spec.localProduct,
-                 QStringLiteral("ReadMe=Help\\%1.txt").arg(spec.product)})
+                 QStringLiteral("ReadMe=") + (spec.readMe.isEmpty()
+                                                  ? QStringLiteral("Help\\%1.txt").arg(spec.product)
+                                                  : spec.readMe)})
         .toLatin1();
 }
 

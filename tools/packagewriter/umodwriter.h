@@ -45,7 +45,10 @@ struct ManifestSpec {
     QString localProduct = QStringLiteral("Test Mod");
     QString version = QStringLiteral("100");
     QStringList requiredProducts = {QStringLiteral("UT2004")}; // a requirement section each
-    QStringList setupLines; // more [Setup] lines: "Patch=true", "Exe=System\\UT2004.exe"
+    QString requiredVersion; // the lowest version each requirement asks for; empty: any
+    QString archive;         // the Archive= line; empty: <Product>.ut4mod
+    QString readMe;          // the int's ReadMe= line; empty: Help\<Product>.txt
+    QStringList setupLines;  // more [Setup] lines: "Patch=true", "Exe=System\\UT2004.exe"
     // Empty: one group listing every file with File=, as `ucc master` writes them.
     QList<ManifestGroup> groups;
 };
