@@ -111,6 +111,10 @@ private slots:
         columns("name", "path", "fault"); // path as vetted, empty when refused; part of the reason
         const QString long255(255, u'a'), long256(256, u'a'), part(200, u'b');
         row("backslashes", "maps\\DM-X.ut2", "maps/DM-X.ut2", "");
+        row("a Windows name kept whole in its folder", "Animations/animations\\Raptor.ukx",
+            "Animations/Raptor.ukx", "");
+        row("kept whole, two folders", "x/Maps/Sub/Maps\\Sub\\a.ut2", "x/Maps/Sub/a.ut2", "");
+        row("kept whole elsewhere", "Maps/Textures\\a.utx", "Maps/Textures/a.utx", "");
         row("dot and empty parts", "./a//b/./c", "a/b/c", "");
         row("255-byte part", long255, long255, "");
         row("COM0 and CONSOLE", "COM0.txt/CONSOLE.u", "COM0.txt/CONSOLE.u", "");

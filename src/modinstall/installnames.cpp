@@ -81,8 +81,14 @@ InstallName vetInstallName(QStringView name) {
         return refuse(QStringLiteral("is an absolute path"));
 
     result.components.reserve(8);
+    // Where the parts after the last '/' start, when backslashes follow it.
+    const qsizetype lastSlash = name.lastIndexOf(u'/');
+    const bool keptWhole = lastSlash >= 0 && name.indexOf(u'\\', lastSlash) >= 0;
+    qsizetype folders = -1;
     qsizetype from = 0;
     while (from <= name.size()) {
+        if (folders < 0 && from > lastSlash)
+            folders = result.components.size();
         qsizetype end = from;
         bool colon = false;
         while (end < name.size() && name[end] != u'/' && name[end] != u'\\') {
@@ -110,6 +116,21 @@ InstallName vetInstallName(QStringView name) {
     }
     if (result.components.isEmpty())
         return refuse(QStringLiteral("has an empty name"));
+    // An extractor that kept a Windows name whole made files like "Animations\Raptor.ukx"
+    // inside Animations/: the folders the name repeats after its backslash are there once.
+    if (keptWhole && folders > 0) {
+        QStringList& parts = result.components;
+        for (qsizetype k = std::min(folders, parts.size() - folders - 1); k > 0; --k) {
+            bool repeats = true;
+            for (qsizetype i = 0; i < k && repeats; ++i)
+                repeats =
+                    parts[folders - k + i].compare(parts[folders + i], Qt::CaseInsensitive) == 0;
+            if (repeats) {
+                parts.remove(folders, k);
+                break;
+            }
+        }
+    }
     return result;
 }
 
