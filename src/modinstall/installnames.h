@@ -23,7 +23,7 @@ struct InstallName {
 // character, is longer than 1024 bytes (UTF-8) or has a part longer than 255, is absolute,
 // names a drive or holds ':', climbs out with "..", uses a Windows device name (CON, NUL, AUX,
 // PRN, COM1-9, LPT1-9, with or without extension) or has a part ending in a dot or a space.
-// A Windows name a Linux extractor kept whole in its folder ("Maps/Maps\\x.ut2") names that
+// A Windows name a Linux extractor kept whole in its folder ("Maps/Maps\x.ut2") names that
 // folder once.
 InstallName vetInstallName(QStringView name);
 
