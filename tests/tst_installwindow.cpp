@@ -10,6 +10,8 @@
 #include "testmain.h"
 #include "window/vxfadewindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QDirIterator>
 #include <QDropEvent>
 #include <QLabel>
@@ -89,7 +91,8 @@ class TestInstallWindow : public QObject {
     Controller& controller() { return launcher->controller(); }
 
     // The download dropped on the window; true once the flow has ended and the mods are listed.
-    bool drop(const QString& download) {
+    bool drop(const QString& download) { return dropOnly(download) && finished(); }
+    bool dropOnly(const QString& download) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(download)});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -98,7 +101,7 @@ class TestInstallWindow : public QObject {
             return false;
         QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&launcher->window(), &dropped);
-        return finished();
+        return true;
     }
     bool finished() {
         QSignalSpy ended(controller().installFlow, &ModInstallFlow::finished);
@@ -226,6 +229,71 @@ private slots:
         QVERIFY(drop(download));
         QCOMPARE(controller().statusField->text(),
                  u"Installing Big.zip was cancelled: nothing changed."_s);
+        QCOMPARE(treeOf(game), before);
+    }
+
+    void closedWhileChanging_data() {
+        QTest::addColumn<bool>("removal");
+        QTest::addColumn<bool>("quit"); // Ctrl+Q first, else the window manager's close
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("install, closed") << false << false << u"Cancelling..."_s;
+        QTest::newRow("removal, quit") << true << true << u"Removing My Mod..."_s;
+    }
+    // Closing or quitting while the game folder is changed waits, the window painted and saying
+    // why, until the install has undone its writes or the removal has ended; a second request
+    // forces nothing. Then the window closes (or the application quits) by itself.
+    void closedWhileChanging() {
+        QFETCH(bool, removal);
+        QFETCH(bool, quit);
+        QFETCH(QString, shown);
+        const QStringList before = treeOf(game);
+        const QString download = temp.filePath(removal ? u"MyMod.zip"_s : u"Big.zip"_s);
+        QVERIFY(fixtures::writeFile(
+            download, zipOf(removal ? modFiles
+                                    : u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s +
+                                          QString(64 << 20, u'x'))));
+        if (removal)
+            QVERIFY(drop(download));
+        VXFadeWindow& window = launcher->window();
+        QTRY_COMPARE(window.alphaValue(), 1.0f); // a close while fading in is ignored
+        QString seen;
+        const auto close = [&window] {
+            QCloseEvent event;
+            QCoreApplication::sendEvent(window.windowHandle(), &event);
+        };
+        const QList<QAction*> actions = window.actions();
+        QAction* quitAction = *std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+            return action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        });
+        // Asked as soon as the worker runs, before it can report.
+        const auto request = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                if (quit)
+                    quitAction->trigger();
+                close();
+                if (!quit)
+                    quitAction->trigger();
+                const auto* progress = window.findChild<QProgressDialog*>(u"installProgress"_s);
+                seen =
+                    u"%1 %2"_s.arg(window.isVisible())
+                        .arg(progress && progress->isVisible() ? progress->labelText()
+                                                               : controller().statusField->text());
+            });
+            return true;
+        };
+        controller().installFlow->setPlanDialog(
+            [&](const InstallPlan&, const QString&) { return request(); });
+        controller().installFlow->setConfirmation([&](const QString&) { return request(); });
+        if (removal) {
+            QTRY_VERIFY(controller().detailsPane->removeButton()->isEnabled());
+            controller().detailsPane->removeButton()->click();
+        } else {
+            QVERIFY(dropOnly(download));
+        }
+        QTimer::singleShot(30000, &window, [] { QCoreApplication::exit(1); }); // if it never ends
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(seen, u"1 "_s + shown);
+        QCOMPARE(window.isVisible(), quit);
         QCOMPARE(treeOf(game), before);
     }
 

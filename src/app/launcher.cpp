@@ -3,6 +3,7 @@
 
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
+#include "app/install/closeafterinstall.h"
 #include "app/install/downloaddrop.h"
 #include "app/install/modinstallflow.h"
 #include "app/modactions.h"
@@ -39,9 +40,6 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
         quitKeys.append(controlQ);
     quit->setShortcuts(quitKeys);
     quit->setShortcutContext(Qt::ApplicationShortcut);
-    // exit(), not quit(): quit() first asks every window to close, and the fading window turns
-    // that into a fade-out, so the application would stay behind with no window.
-    QObject::connect(quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
     mainWindow->addAction(quit);
 
     launcherController = new Controller(mainWindow.get());
@@ -58,6 +56,12 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->connectOutlets();
     auto* installFlow = new ModInstallFlow(*launcherController, launcherController);
     launcherController->installFlow = installFlow;
+    // An install or removal under way ends before the window closes or the application quits.
+    auto* closing = new CloseAfterInstall(*mainWindow, *installFlow);
+    // exit(), not quit(): quit() first asks every window to close, and the fading window turns
+    // that into a fade-out, so the application would stay behind with no window.
+    QObject::connect(quit, &QAction::triggered, closing,
+                     [closing] { closing->whenIdle([] { QCoreApplication::exit(0); }); });
     QObject::connect(form.installButton, &QPushButton::clicked, installFlow,
                      [installFlow] { installFlow->chooseFilesToInstall(); });
     new DownloadDrop(mainWindow.get(),
