@@ -24,6 +24,7 @@
 #include <QTreeWidget>
 #include <archive.h>
 #include <archive_entry.h>
+#include <csignal>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -295,6 +296,13 @@ private slots:
         QCOMPARE(seen, u"1 "_s + shown);
         QCOMPARE(window.isVisible(), quit);
         QCOMPARE(treeOf(game), before);
+    }
+
+    // A logout's SIGTERM quits as Ctrl+Q does, so it waits for an install too.
+    void terminated() {
+        QTimer::singleShot(0, &launcher->window(), [] { ::raise(SIGTERM); });
+        QTimer::singleShot(30000, &launcher->window(), [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
     void refused_data() {

@@ -9,6 +9,7 @@
 #include "app/modactions.h"
 #include "support/focusring.h"
 #include "support/preferencekeys.h"
+#include "support/terminationrequest.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
 #include "window/vxfadewindow.h"
@@ -62,6 +63,9 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     // that into a fade-out, so the application would stay behind with no window.
     QObject::connect(quit, &QAction::triggered, closing,
                      [closing] { closing->whenIdle([] { QCoreApplication::exit(0); }); });
+    // A logout's SIGTERM is a Quit too.
+    QObject::connect(new TerminationRequest(mainWindow.get()), &TerminationRequest::received, quit,
+                     &QAction::trigger);
     QObject::connect(form.installButton, &QPushButton::clicked, installFlow,
                      [installFlow] { installFlow->chooseFilesToInstall(); });
     new DownloadDrop(mainWindow.get(),

@@ -151,7 +151,8 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
         installNext();
         return;
     }
-    if (stopping || !planDialog(install->plan, install->gameFolder)) {
+    // Nothing is installed for a window that is closing, also when it began closing meanwhile.
+    if (stopping || !planDialog(install->plan, install->gameFolder) || stopping) {
         // Its scratch folder goes while the lock is held.
         install.reset();
         done << QStringLiteral("%1 was not installed: nothing changed.").arg(fileName);
