@@ -108,6 +108,13 @@ class TestInstallWindow : public QObject {
         QSignalSpy ended(controller().installFlow, &ModInstallFlow::finished);
         return ended.wait(30000) && QTest::qWaitFor([&] { return !controller().isBusy(); }, 30000);
     }
+    // A download large enough that its install is still writing when the next event comes.
+    QString bigDownload() {
+        const QString download = temp.filePath(u"Big.zip"_s);
+        fixtures::writeFile(download, zipOf(u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s +
+                                            QString(64 << 20, u'x')));
+        return download;
+    }
     QString selectedFolder() {
         const int row = controller().selectedRow();
         return row < 0 ? u"none"_s : controller().mods.at(row).launchName.value_or(u"game"_s);
@@ -213,21 +220,23 @@ private slots:
     // Cancel on the progress dialog stops the install, which undoes what it wrote.
     void cancelledWhileInstalling() {
         const QStringList before = treeOf(game);
-        const QString download = temp.filePath(u"Big.zip"_s);
-        QVERIFY(fixtures::writeFile(
-            download,
-            zipOf(u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s + QString(64 << 20, u'x'))));
-        controller().installFlow->setPlanDialog([this](const InstallPlan&, const QString&) {
+        QString shown;
+        controller().installFlow->setPlanDialog([&](const InstallPlan&, const QString&) {
             // As soon as the install has started.
-            QTimer::singleShot(0, this, [this] {
-                launcher->window()
-                    .findChild<QProgressDialog*>(u"installProgress"_s)
-                    ->findChild<QPushButton*>()
-                    ->click();
+            QTimer::singleShot(0, this, [&] {
+                auto* progress =
+                    launcher->window().findChild<QProgressDialog*>(u"installProgress"_s);
+                QPushButton* cancel = progress->findChild<QPushButton*>();
+                cancel->click();
+                // Shown until the install has undone its writes.
+                shown = u"%1 %2 %3"_s.arg(progress->isVisible())
+                            .arg(cancel->isEnabled())
+                            .arg(progress->labelText());
             });
             return true;
         });
-        QVERIFY(drop(download));
+        QVERIFY(drop(bigDownload()));
+        QCOMPARE(shown, u"1 0 Cancelling..."_s);
         QCOMPARE(controller().statusField->text(),
                  u"Installing Big.zip was cancelled: nothing changed."_s);
         QCOMPARE(treeOf(game), before);
@@ -248,13 +257,9 @@ private slots:
         QFETCH(bool, quit);
         QFETCH(QString, shown);
         const QStringList before = treeOf(game);
-        const QString download = temp.filePath(removal ? u"MyMod.zip"_s : u"Big.zip"_s);
-        QVERIFY(fixtures::writeFile(
-            download, zipOf(removal ? modFiles
-                                    : u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s +
-                                          QString(64 << 20, u'x'))));
+        const QString download = removal ? temp.filePath(u"MyMod.zip"_s) : bigDownload();
         if (removal)
-            QVERIFY(drop(download));
+            QVERIFY(fixtures::writeFile(download, zipOf(modFiles)) && drop(download));
         VXFadeWindow& window = launcher->window();
         QTRY_COMPARE(window.alphaValue(), 1.0f); // a close while fading in is ignored
         QString seen;
