@@ -5,6 +5,7 @@
 #include "window/vxfadewindow.h"
 
 #include <QEvent>
+#include <utility>
 
 CloseAfterInstall::CloseAfterInstall(VXFadeWindow& window, ModInstallFlow& flow)
     : QObject(&flow), window(window), flow(flow) {
