@@ -10,6 +10,8 @@
 #include "testmain.h"
 #include "window/vxfadewindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QDirIterator>
 #include <QDropEvent>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include <QTreeWidget>
 #include <archive.h>
 #include <archive_entry.h>
+#include <csignal>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -89,7 +92,8 @@ class TestInstallWindow : public QObject {
     Controller& controller() { return launcher->controller(); }
 
     // The download dropped on the window; true once the flow has ended and the mods are listed.
-    bool drop(const QString& download) {
+    bool drop(const QString& download) { return dropOnly(download) && finished(); }
+    bool dropOnly(const QString& download) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(download)});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -98,11 +102,18 @@ class TestInstallWindow : public QObject {
             return false;
         QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&launcher->window(), &dropped);
-        return finished();
+        return true;
     }
     bool finished() {
         QSignalSpy ended(controller().installFlow, &ModInstallFlow::finished);
         return ended.wait(30000) && QTest::qWaitFor([&] { return !controller().isBusy(); }, 30000);
+    }
+    // A download large enough that its install is still writing when the next event comes.
+    QString bigDownload() {
+        const QString download = temp.filePath(u"Big.zip"_s);
+        fixtures::writeFile(download, zipOf(u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s +
+                                            QString(64 << 20, u'x')));
+        return download;
     }
     QString selectedFolder() {
         const int row = controller().selectedRow();
@@ -209,24 +220,94 @@ private slots:
     // Cancel on the progress dialog stops the install, which undoes what it wrote.
     void cancelledWhileInstalling() {
         const QStringList before = treeOf(game);
-        const QString download = temp.filePath(u"Big.zip"_s);
-        QVERIFY(fixtures::writeFile(
-            download,
-            zipOf(u"Big/ut2k4mod.ini=[Mod];Big/Maps/DM-Big.ut2="_s + QString(64 << 20, u'x'))));
-        controller().installFlow->setPlanDialog([this](const InstallPlan&, const QString&) {
+        QString shown;
+        controller().installFlow->setPlanDialog([&](const InstallPlan&, const QString&) {
             // As soon as the install has started.
-            QTimer::singleShot(0, this, [this] {
-                launcher->window()
-                    .findChild<QProgressDialog*>(u"installProgress"_s)
-                    ->findChild<QPushButton*>()
-                    ->click();
+            QTimer::singleShot(0, this, [&] {
+                auto* progress =
+                    launcher->window().findChild<QProgressDialog*>(u"installProgress"_s);
+                QPushButton* cancel = progress->findChild<QPushButton*>();
+                cancel->click();
+                // Shown until the install has undone its writes.
+                shown = u"%1 %2 %3"_s.arg(progress->isVisible())
+                            .arg(cancel->isEnabled())
+                            .arg(progress->labelText());
             });
             return true;
         });
-        QVERIFY(drop(download));
+        QVERIFY(drop(bigDownload()));
+        QCOMPARE(shown, u"1 0 Cancelling..."_s);
         QCOMPARE(controller().statusField->text(),
                  u"Installing Big.zip was cancelled: nothing changed."_s);
         QCOMPARE(treeOf(game), before);
+    }
+
+    void closedWhileChanging_data() {
+        QTest::addColumn<bool>("removal");
+        QTest::addColumn<bool>("quit"); // Ctrl+Q first, else the window manager's close
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("install, closed") << false << false << u"Cancelling..."_s;
+        QTest::newRow("removal, quit") << true << true << u"Removing My Mod..."_s;
+    }
+    // Closing or quitting while the game folder is changed waits, the window painted and saying
+    // why, until the install has undone its writes or the removal has ended; a second request
+    // forces nothing. Then the window closes (or the application quits) by itself.
+    void closedWhileChanging() {
+        QFETCH(bool, removal);
+        QFETCH(bool, quit);
+        QFETCH(QString, shown);
+        const QStringList before = treeOf(game);
+        const QString download = removal ? temp.filePath(u"MyMod.zip"_s) : bigDownload();
+        if (removal)
+            QVERIFY(fixtures::writeFile(download, zipOf(modFiles)) && drop(download));
+        VXFadeWindow& window = launcher->window();
+        QTRY_COMPARE(window.alphaValue(), 1.0f); // a close while fading in is ignored
+        QString seen;
+        const auto close = [&window] {
+            QCloseEvent event;
+            QCoreApplication::sendEvent(window.windowHandle(), &event);
+        };
+        const QList<QAction*> actions = window.actions();
+        QAction* quitAction = *std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+            return action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        });
+        // Asked as soon as the worker runs, before it can report.
+        const auto request = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                if (quit)
+                    quitAction->trigger();
+                close();
+                if (!quit)
+                    quitAction->trigger();
+                const auto* progress = window.findChild<QProgressDialog*>(u"installProgress"_s);
+                seen =
+                    u"%1 %2"_s.arg(window.isVisible())
+                        .arg(progress && progress->isVisible() ? progress->labelText()
+                                                               : controller().statusField->text());
+            });
+            return true;
+        };
+        controller().installFlow->setPlanDialog(
+            [&](const InstallPlan&, const QString&) { return request(); });
+        controller().installFlow->setConfirmation([&](const QString&) { return request(); });
+        if (removal) {
+            QTRY_VERIFY(controller().detailsPane->removeButton()->isEnabled());
+            controller().detailsPane->removeButton()->click();
+        } else {
+            QVERIFY(dropOnly(download));
+        }
+        QTimer::singleShot(30000, &window, [] { QCoreApplication::exit(1); }); // if it never ends
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(seen, u"1 "_s + shown);
+        QCOMPARE(window.isVisible(), quit);
+        QCOMPARE(treeOf(game), before);
+    }
+
+    // A logout's SIGTERM quits as Ctrl+Q does, so it waits for an install too.
+    void terminated() {
+        QTimer::singleShot(0, &launcher->window(), [] { ::raise(SIGTERM); });
+        QTimer::singleShot(30000, &launcher->window(), [] { QCoreApplication::exit(1); });
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
     void refused_data() {

@@ -3,11 +3,13 @@
 
 #include "app/controller.h"
 #include "app/details/moddetailspane.h"
+#include "app/install/closeafterinstall.h"
 #include "app/install/downloaddrop.h"
 #include "app/install/modinstallflow.h"
 #include "app/modactions.h"
 #include "support/focusring.h"
 #include "support/preferencekeys.h"
+#include "support/terminationrequest.h"
 #include "support/userdefaults.h"
 #include "ui_launcherform.h"
 #include "window/vxfadewindow.h"
@@ -39,9 +41,6 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
         quitKeys.append(controlQ);
     quit->setShortcuts(quitKeys);
     quit->setShortcutContext(Qt::ApplicationShortcut);
-    // exit(), not quit(): quit() first asks every window to close, and the fading window turns
-    // that into a fade-out, so the application would stay behind with no window.
-    QObject::connect(quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); });
     mainWindow->addAction(quit);
 
     launcherController = new Controller(mainWindow.get());
@@ -58,6 +57,15 @@ Launcher::Launcher() : mainWindow(std::make_unique<VXFadeWindow>()) {
     launcherController->connectOutlets();
     auto* installFlow = new ModInstallFlow(*launcherController, launcherController);
     launcherController->installFlow = installFlow;
+    // An install or removal under way ends before the window closes or the application quits.
+    auto* closing = new CloseAfterInstall(*mainWindow, *installFlow);
+    // exit(), not quit(): quit() first asks every window to close, and the fading window turns
+    // that into a fade-out, so the application would stay behind with no window.
+    QObject::connect(quit, &QAction::triggered, closing,
+                     [closing] { closing->whenIdle([] { QCoreApplication::exit(0); }); });
+    // A logout's SIGTERM is a Quit too.
+    QObject::connect(new TerminationRequest(mainWindow.get()), &TerminationRequest::received, quit,
+                     &QAction::trigger);
     QObject::connect(form.installButton, &QPushButton::clicked, installFlow,
                      [installFlow] { installFlow->chooseFilesToInstall(); });
     new DownloadDrop(mainWindow.get(),

@@ -43,6 +43,11 @@ void VXFadeWindow::orderFrontRegardless() {
     setAlphaValue(1.0f);
 }
 
+void VXFadeWindow::performClose() {
+    emit closeRequestedByUser();
+    close();
+}
+
 void VXFadeWindow::setAlphaValue(float value) {
     // The last tick of a fade overshoots (about -0.1 or up to 1.15); keeping the value in range
     // makes every fade-in after a fade-out start from exactly 0.0. NaN counts as transparent.

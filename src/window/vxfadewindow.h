@@ -16,6 +16,8 @@ public:
     void makeKeyAndOrderFront(QObject* sender);
     // To the front at once, alpha 1.0; a running fade goes on from where it was.
     void orderFrontRegardless();
+    // Closes as the user's close does: closeRequestedByUser(), then the fade rules.
+    void performClose();
 
     float alphaValue() const { return alpha; }
     // Limited to 0.0 - 1.0 and mirrored to the window's opacity.

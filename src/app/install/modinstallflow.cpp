@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 
 namespace {
 
@@ -150,7 +151,8 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
         installNext();
         return;
     }
-    if (!planDialog(install->plan, install->gameFolder)) {
+    // Nothing is installed for a window that is closing, also when it began closing meanwhile.
+    if (stopping || !planDialog(install->plan, install->gameFolder) || stopping) {
         // Its scratch folder goes while the lock is held.
         install.reset();
         done << QStringLiteral("%1 was not installed: nothing changed.").arg(fileName);
@@ -164,7 +166,7 @@ void ModInstallFlow::prepared(std::shared_ptr<PreparedInstall> install, const QS
     options.sourceDigest = install->digest;
     options.progress = [queue = mainThread, this](qint64 bytes, qint64 total) {
         queue->perform([this, bytes, total] {
-            if (progress && total > 0)
+            if (progress && total > 0 && !cancel->load())
                 progress->setValue(int(qMin<qint64>(bytes, total) * progressSteps / total));
         });
     };
@@ -213,8 +215,34 @@ void ModInstallFlow::showProgress(const QString& fileName) {
     progress->setAutoReset(false);
     progress->setMinimumDuration(500);
     // The install undoes what it did so far.
-    connect(progress, &QProgressDialog::canceled, this, [stop = cancel] { stop->store(true); });
+    connect(progress, &QProgressDialog::canceled, this, [this] { showCancelling(); });
     progress->setValue(0);
+}
+
+void ModInstallFlow::showCancelling() {
+    cancel->store(true);
+    const QString text = QStringLiteral("Cancelling...");
+    if (!progress) {
+        host.showStatus(text);
+        return;
+    }
+    // Shown again after Cancel has hidden it, until the install has undone its writes; a busy bar,
+    // as undoing reports no progress.
+    progress->setLabelText(text);
+    progress->setRange(0, 0);
+    if (auto* button = progress->findChild<QPushButton*>())
+        button->setEnabled(false);
+    progress->show();
+}
+
+void ModInstallFlow::stop() {
+    if (!running || stopping)
+        return;
+    stopping = true;
+    pending.clear();
+    // Only an install has something to cancel; a removal is left to end.
+    if (cancel)
+        showCancelling();
 }
 
 void ModInstallFlow::closeProgress() {
@@ -230,9 +258,11 @@ void ModInstallFlow::end(const QString& status, bool relist, const std::optional
     lock.reset();
     cancel.reset();
     running = false;
+    const bool closing = std::exchange(stopping, false);
     host.setInstalling(false);
-    // Whatever was installed or removed shows at once; the status outlasts the search.
-    if (relist)
+    // Whatever was installed or removed shows at once, unless the window is closing; the status
+    // outlasts the search.
+    if (relist && !closing)
         host.relistSelecting(select);
     host.showStatus(status);
     emit finished();
@@ -256,6 +286,7 @@ void ModInstallFlow::removeMod(const ModEntry& entry) {
                      .arg(name, game + u'/' + folder);
     if (!confirmation(question) || !start(name))
         return;
+    host.showStatus(QStringLiteral("Removing %1...").arg(name));
     detachNewThread(
         [this, queue = mainThread, held = lock, game = unshared(game), folder = unshared(folder),
          name = unshared(name),

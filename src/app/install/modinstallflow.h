@@ -41,6 +41,10 @@ public:
     // Removes the mod of a row (never the plain game's).
     void removeMod(const ModEntry& entry);
     bool isRunning() const { return running; }
+    // Winds up what runs, for a window that is closing: an install is cancelled and undone (one
+    // already moving its files into place finishes), downloads still waiting are dropped, and a
+    // removal runs to its end. finished() follows once the worker has reported.
+    void stop();
 
     void setPlanDialog(PlanDialog dialog) { planDialog = std::move(dialog); }
     void setConfirmation(Confirmation dialog) { confirmation = std::move(dialog); }
@@ -60,6 +64,7 @@ private:
     void installed(const QString& fileName, const QString& name, const QString& refusal,
                    bool cancelled);
     void showProgress(const QString& fileName);
+    void showCancelling();
     void closeProgress();
     void end(const QString& status, bool relist, const std::optional<QString>& select);
 
@@ -74,6 +79,7 @@ private:
     std::optional<QString> lastModFolder;
     bool installedAny = false;
     bool running = false;
+    bool stopping = false;
     PlanDialog planDialog;
     Confirmation confirmation;
     FileDialog fileDialog;
