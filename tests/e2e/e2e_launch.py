@@ -4,7 +4,8 @@
 (AT-SPI) on the X server and D-Bus session e2e_launch.sh makes for it. With --first-rows, it
 only starts modgate on the sample installation until it lists the mods, then quits."""
 
-import configparser, contextlib, glob, json, os, shutil, subprocess, sys, tempfile, time
+import configparser, contextlib, glob, hashlib, json, os, shutil, subprocess, sys, tempfile
+import time, zipfile
 import pyatspi
 from gi.repository import GLib
 
@@ -16,6 +17,12 @@ MODS = sorted(["Example Mod", "Alien Invasion", "Front Line: Ostfront", "Frag.Op
 LAUNCH_ROW, LAUNCH_ARGUMENTS = "Example Mod", ["-example -log", "-mod=ExampleMod"]
 # What the details pane shows of it: the logo's object name and the description's first line.
 LAUNCH_ROW_LOGO, LAUNCH_ROW_TEXT = "ExampleModTex.Menu.Logo", "The example that comes with Modgate."
+# A download the journey makes: a mod folder, a map that replaces the sample's own, a readme.
+DOWNLOAD, MOD_FOLDER, MOD_TITLE = "GateCrash-1.0.zip", "GateCrash", "Gate Crash"
+MAP = "Maps/DM-Rankin.ut2"
+DOWNLOAD_FILES = {"GateCrash/UT2K4Mod.ini": b"[Mod]\nModTitle=Gate Crash\n",
+                  "GateCrash/System/GateCrash.u": b"\0" * 48, MAP: b"Gate Crash's own Rankin\n",
+                  "readme.txt": b"Unpack into the game folder.\n"}
 TIMEOUT = 120  # a loaded machine, a sanitizer build
 T0, runs = time.monotonic(), []  # runs: every modgate started, ended at exit
 
@@ -78,9 +85,7 @@ class App:
     def widgets(self):
         if self.process.poll() is not None:
             raise Failure(f"modgate ended early, exit status {self.process.returncode}")
-        nodes = [node for application in pyatspi.Registry.getDesktop(0)
-                 if application.get_process_id() == self.process.pid
-                 for node in descendants(application)]
+        nodes = self.nodes()
         status = [node for node in nodes if node.description == "Status"]
         table = [node for node in nodes if node.getRole() == pyatspi.ROLE_TABLE]
         return status[0], table[0], [node for node in nodes if node.name == "Launch"][0]
@@ -105,18 +110,14 @@ class App:
     def labelled(self, role, label):
         """The control of that role a label of that name stands for: on Linux, Qt names a combo
         box by its text, and screen readers speak its label through this relation."""
-        return next(node for application in pyatspi.Registry.getDesktop(0)
-                    if application.get_process_id() == self.process.pid
-                    for node in descendants(application) if node.getRole() == role
+        return next(node for node in self.nodes() if node.getRole() == role
                     for relation in node.getRelationSet()
                     if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
                     and relation.getTarget(0).name == label)
 
     def pane(self):
         """The details pane's logo, if one is showing, and its description's text."""
-        nodes = [node for application in pyatspi.Registry.getDesktop(0)
-                 if application.get_process_id() == self.process.pid
-                 for node in descendants(application)]
+        nodes = self.nodes()
         logo = [node for node in nodes if node.name == "Mod logo"
                 and node.getRole() == pyatspi.ROLE_IMAGE
                 and node.getState().contains(pyatspi.STATE_SHOWING)]
@@ -132,10 +133,16 @@ class App:
                   and self.launch.getState().contains(pyatspi.STATE_ENABLED))
         press(self.launch)
 
-    def named(self, name):
-        return [node for application in pyatspi.Registry.getDesktop(0)
-                if application.get_process_id() == self.process.pid
-                for node in descendants(application) if node.name == name]
+    def nodes(self, top=None):
+        """Every node of its windows, or below top."""
+        return list(descendants(top)) if top else [
+            node for application in pyatspi.Registry.getDesktop(0)
+            if application.get_process_id() == self.process.pid
+            for node in descendants(application)]
+
+    def named(self, name, role=None, top=None):
+        return [node for node in self.nodes(top) if node.name == name and role in (
+            None, node.getRole()) and node.getState().contains(pyatspi.STATE_SHOWING)]
 
     def rows(self):
         table = self.table.queryTable()
@@ -267,8 +274,72 @@ def journey(modgate, sample_game, sample_installation, first_rows, work):
           f"its entries are {entries}")
     xdotool("key", "Escape")
     app.wait("the menu has closed", lambda: not menu.getState().contains(pyatspi.STATE_SHOWING))
-    app.quit()
     check(stored_path(config) == copy, f"unrealPath stored: {copy}")
+    install_and_remove(app, modgate, env, work, copy)
+    app.quit()
+
+
+def listing(folder):
+    """Every folder and file below folder, with the files' SHA-256."""
+    return {os.path.relpath(path, folder): os.path.isfile(path)
+            and hashlib.sha256(open(path, "rb").read()).hexdigest()
+            for top, _, files in os.walk(folder) for path in [top] + [f"{top}/{f}" for f in files]}
+
+
+def install_and_remove(app, modgate, env, work, game):
+    """The download handed to the running modgate, as a browser hands it over: its plan read as
+    a screen reader reads it, cancelled once, then installed; then removed from the pane."""
+    download, trash = f"{work}/{DOWNLOAD}", env["XDG_DATA_HOME"] + "/Trash/files"
+    before = listing(game)
+    with zipfile.ZipFile(download, "w") as archive:
+        for name, data in DOWNLOAD_FILES.items():
+            archive.writestr(name, data)
+    for answer, status in (("Cancel", f"{DOWNLOAD} was not installed: nothing changed."),
+                           ("Install and Replace 1 File", f"Installed {MOD_FOLDER}.")):
+        subprocess.run([modgate, download], env=env, cwd=work, check=True, timeout=60)
+        dialog = app.wait(f'the "Install {MOD_FOLDER}" dialog is on the bus',
+                          lambda: app.named(f"Install {MOD_FOLDER}", pyatspi.ROLE_DIALOG)[0])
+        labels = [node.name for node in app.nodes(dialog) if node.getRole() == pyatspi.ROLE_LABEL]
+        check(labels == [f"{MOD_FOLDER} into {game}: 3 files, 98 bytes"], f"it says {labels}")
+        tree = app.named("What the install does", pyatspi.ROLE_TREE, dialog)[0].queryTable()
+        sections = {}  # each heading a screen reader says, with the rows below it, cell by cell
+        for row in range(tree.nRows):
+            cells = [tree.getAccessibleAt(row, column).name for column in range(tree.nColumns)]
+            if tree.getAccessibleAt(row, 0).getState().contains(pyatspi.STATE_EXPANDABLE):
+                below = sections.setdefault(cells[0], [])
+            else:
+                below.append(cells)
+        check(sections == {"Replaced (1)": [[MAP, "replaces the file there"]],
+                           "New (2)": [["GateCrash/System/GateCrash.u", "new"],
+                                       ["GateCrash/UT2K4Mod.ini", "new"]],
+                           "Left out (1)": [["readme.txt", "a readme"]]},
+              f'the list "What the install does" reads {sections}')
+        buttons = [node.name for node in app.nodes(dialog)
+                   if node.getRole() == pyatspi.ROLE_PUSH_BUTTON]
+        check(buttons == ["Install and Replace 1 File", "Cancel"], f"its buttons are {buttons}")
+        press(app.named(answer, pyatspi.ROLE_PUSH_BUTTON, dialog)[0])
+        app.wait(f"the status says {status!r}", lambda: app.status.name == status)
+        if answer == "Cancel":
+            check(listing(game) == before, "nothing changed in the game folder")
+    table = app.table.queryTable()
+    app.wait(f"{MOD_TITLE!r} is listed and selected, the pane names it, the search is over",
+             lambda: table.isRowSelected(app.rows().index(MOD_TITLE))
+             and app.named(MOD_TITLE, pyatspi.ROLE_LABEL)
+             and app.launch.getState().contains(pyatspi.STATE_ENABLED))
+    check(open(f"{game}/{MAP}", "rb").read() == DOWNLOAD_FILES[MAP], f"{MAP} is the download's")
+    check(before[MAP] in listing(trash).values(), f"the {MAP} it replaced is in the trash")
+
+    press(app.named("Remove Mod\u2026", pyatspi.ROLE_PUSH_BUTTON)[0])
+    question = app.wait('the "Remove Mod" question is on the bus',
+                        lambda: app.named("Remove Mod", pyatspi.ROLE_ALERT)[0])
+    text = [node.name for node in app.nodes(question) if node.getRole() == pyatspi.ROLE_LABEL]
+    check(text == [f"Remove {MOD_TITLE}? The 3 file(s) Modgate installed go to the trash where "
+                   "they are still as installed; files changed since stay, and the files it "
+                   "replaced come back."], f"it asks {text}")
+    press(app.named("Yes", pyatspi.ROLE_PUSH_BUTTON, question)[0])
+    app.wait(f'the status says "Removed {MOD_TITLE}."',
+             lambda: app.status.name == f"Removed {MOD_TITLE}." and MOD_TITLE not in app.rows())
+    check(listing(game) == before, "the game folder is as before, its own map back")
 
 
 def main():

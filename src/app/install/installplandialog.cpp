@@ -45,8 +45,13 @@ void addSection(QTreeWidget& tree, const QString& heading,
     auto* section =
         new QTreeWidgetItem(&tree, {QStringLiteral("%1 (%2)").arg(heading).arg(rows.size())});
     section->setFirstColumnSpanned(true);
-    for (const auto& [name, note] : rows)
-        new QTreeWidgetItem(section, {name, note});
+    for (const auto& [name, note] : rows) {
+        auto* row = new QTreeWidgetItem(section, {name, note});
+        // Screen readers speak a row cell by cell, apart from its heading: an empty note is
+        // spoken as the heading's word ("new"), so every row says what happens to its file.
+        if (note.isEmpty())
+            row->setData(1, Qt::AccessibleTextRole, heading.toLower());
+    }
     section->setExpanded(true);
 }
 
