@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 QString systemErrorText(int error) {
     // strerror_r's GNU form: the text may live in the buffer or elsewhere.
@@ -22,4 +23,19 @@ bool writeAll(int descriptor, const char* bytes, qsizetype size) {
         size -= written;
     }
     return true;
+}
+
+bool readToEnd(int descriptor, const std::atomic<bool>* cancel,
+               const std::function<void(QByteArrayView)>& piece) {
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (;;) {
+        if (cancel && cancel->load())
+            return false;
+        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        piece(QByteArrayView(buffer.data(), got));
+    }
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <unistd.h>
 #include <utility>
 
@@ -37,3 +40,8 @@ QString systemErrorText(int error);
 
 // Writes all the bytes, retrying after interruptions; false with errno set on failure.
 bool writeAll(int descriptor, const char* bytes, qsizetype size);
+
+// Reads what is left of a file, a megabyte at a time, handing each piece on; false on a read
+// error or once cancel is set.
+bool readToEnd(int descriptor, const std::atomic<bool>* cancel,
+               const std::function<void(QByteArrayView)>& piece);

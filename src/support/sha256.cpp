@@ -36,19 +36,9 @@ QString Sha256::finishHex() {
 
 std::optional<QString> sha256OfDescriptor(int descriptor, const std::atomic<bool>* cancel) {
     Sha256 sha;
-    std::vector<char> buffer(std::size_t(1) << 20);
-    for (;;) {
-        if (cancel && cancel->load())
-            return std::nullopt;
-        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            return sha.finishHex();
-        sha.add(QByteArrayView(buffer.data(), got));
-    }
+    if (!readToEnd(descriptor, cancel, [&sha](QByteArrayView piece) { sha.add(piece); }))
+        return std::nullopt;
+    return sha.finishHex();
 }
 
 std::optional<QString> sha256OfFile(const QString& path, const std::atomic<bool>* cancel) {

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/xxh3.h"
 
-#include <cerrno>
-#include <unistd.h>
-#include <vector>
+#include "support/filedescriptor.h"
+
 #include <xxhash.h>
 
 void Xxh3::Free::operator()(XXH3_state_s* state) const {
@@ -35,19 +34,9 @@ QString Xxh3::finishHex() {
 
 std::optional<QString> xxh3OfDescriptor(int descriptor, const std::atomic<bool>* cancel) {
     Xxh3 hash;
-    std::vector<char> buffer(std::size_t(1) << 20);
-    for (;;) {
-        if (cancel && cancel->load())
-            return std::nullopt;
-        const ssize_t got = ::read(descriptor, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            return hash.finishHex();
-        hash.add(QByteArrayView(buffer.data(), got));
-    }
+    if (!readToEnd(descriptor, cancel, [&hash](QByteArrayView piece) { hash.add(piece); }))
+        return std::nullopt;
+    return hash.finishHex();
 }
 
 bool isXxh3Hex(const QString& text) {
