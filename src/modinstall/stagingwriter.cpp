@@ -11,6 +11,15 @@
 struct StagingWriter::WriterState {
     FileDescriptor file;
     qint64 size = 0;
+    // Where the disk was last asked to start writing from.
+    qint64 startedTo = 0;
+    // Asks the disk to start on what was written since, once it is worth a large write.
+    void startWriting(qint64 atLeast) {
+        if (size - startedTo >= atLeast) {
+            ::sync_file_range(file.get(), startedTo, size - startedTo, SYNC_FILE_RANGE_WRITE);
+            startedTo = size;
+        }
+    }
 };
 
 struct StagingWriter::HasherState {
@@ -158,17 +167,17 @@ void StagingWriter::write(const Task& task) {
         // The mode is exact whatever the umask: readable by the game, never executable.
         if (!state.file.isOpen() || ::fchmod(state.file.get(), 0644) != 0)
             fail(task.slot, errno);
-        state.size = 0;
+        state.size = state.startedTo = 0;
         break;
     case Task::Kind::Data:
         if (!writeAll(state.file.get(), task.bytes->data(), qsizetype(task.bytes->size())))
             return fail(task.slot, errno);
-        // The disk starts on these bytes now, so little is left for the one flush before commit.
-        ::sync_file_range(state.file.get(), state.size, off64_t(task.bytes->size()),
-                          SYNC_FILE_RANGE_WRITE);
         state.size += qint64(task.bytes->size());
+        // The disk starts on these bytes now, so little is left for the one flush before commit.
+        state.startWriting(qint64(16) << 20);
         break;
     case Task::Kind::Close:
+        state.startWriting(1);
         if (state.file.close() != 0)
             return fail(task.slot, errno);
         sizes.insert(task.slot, state.size);
