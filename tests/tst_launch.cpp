@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/controller.h"
+#include "app/game/gamecopyfinder.h"
 #include "app/game/gamerun.h"
 #include "app/game/gameselector.h"
 #include "app/launcher.h"
@@ -17,10 +18,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTimer>
 #include <QWindow>
+#include <atomic>
 #include <csignal>
 #include <thread>
 
@@ -46,6 +49,7 @@ enum class End {
     Quits,
     Killed,
     AtOnce,
+    AfterHang, // as AtOnce, found again while the games folder is listed till the test lets go
     Relaunch,
     Closed,
     FailsNext,
@@ -153,6 +157,8 @@ private slots:
         QTest::newRow("crashes") << Case{Bundle, SampleGame, game, 1, Crashes};
         // Found again from the log; the game quits within the pause; its mods are listed after.
         QTest::newRow("game gone") << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 1, AtOnce};
+        QTest::newRow("game gone, the games folder hangs")
+            << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 1, AfterHang};
         QTest::newRow("game gone, the copy found lacks the mod")
             << Case{OldUnreal, SampleGame, u"<tmp>/gone"_s, 2, NotThere};
         QTest::newRow("no execute bit") << Case{Bundle, NotExecutable, game, 1, Fails};
@@ -180,11 +186,24 @@ private slots:
         const QString quitPath = temp->filePath(u"quit"_s);
         qputenv("MODGATE_SAMPLE_GAME_RECORD", QFile::encodeName(record.fileName()));
         qputenv("MODGATE_SAMPLE_GAME_QUIT_FILE", QFile::encodeName(quitPath));
-        qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", end == End::AtOnce ? "0" : "120000");
+        const bool atOnce = end == End::AtOnce || end == End::AfterHang;
+        qputenv("MODGATE_SAMPLE_GAME_QUIT_AFTER_MS", atOnce ? "0" : "120000");
         qputenv("MODGATE_SAMPLE_GAME_END", end == End::Crashes ? "crash" : "");
         launcher = std::make_unique<Launcher>();
         controller = &launcher->controller();
         controller->setWellKnownGameFolders({});
+        const bool hangs = end == End::AfterHang || end == End::Cancelled;
+        const auto released = std::make_shared<std::atomic<bool>>(!hangs);
+        const auto release = qScopeGuard([&] { *released = true; });
+        const auto listing = std::make_shared<std::atomic<bool>>(false);
+        controller->findChild<GameCopyFinder*>()->setGamesFolderLister([=](const QString& folder) {
+            *listing = true;
+            // Gives up in the end: a Launch that waited for it would have returned only then.
+            const QDeadlineTimer giveUp(20000);
+            while (!*released && !giveUp.hasExpired())
+                std::this_thread::sleep_for(10ms);
+            return gamesFolderEntries(folder);
+        });
         int asked = 0; // the lambda is called from launch() only, while these live
         const auto answer = end == End::Cancelled ? std::nullopt : std::optional(game);
         controller->setLocationDialog([&](Controller&) { return ++asked, answer; });
@@ -199,6 +218,20 @@ private slots:
 
         const QDeadlineTimer pause(1000);
         controller->launch();
+        const QString searching = u"Searching for the game..."_s;
+        if (hangs) {
+            // Launch has returned, and the window goes on while the games folder is listed.
+            QTRY_VERIFY_WITH_TIMEOUT(*listing, slow);
+            QCOMPARE(now(), u"WI-L "_s + searching);
+            if (end == End::Cancelled) {
+                // Closed meanwhile: out of the way as during a launch, back when nothing starts.
+                QCloseEvent close;
+                QCoreApplication::sendEvent(controller->window->windowHandle(), &close);
+                QTRY_VERIFY_WITH_TIMEOUT(!controller->window->isVisible(), slow);
+            }
+            *released = true;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(controller->statusField->text() != searching, slow);
         QCOMPARE(asked, int(kind == Executable::Missing && row >= 0));
         // Cancelling the dialog leaves Modgate as it was, idle.
         QVERIFY(!controller->hasTerminated());
@@ -247,7 +280,7 @@ private slots:
             QTimer::singleShot(1500, [] { QCoreApplication::exit(2); });
             QCOMPARE(QCoreApplication::exec(), 2);
         }
-        if (end != End::AtOnce) {
+        if (!atOnce) {
             QTRY_COMPARE_WITH_TIMEOUT(now(), u"---L Launching, please wait..."_s, slow);
             QVERIFY2(pause.hasExpired(), "hidden before the pause ended");
             if (end == End::Killed)

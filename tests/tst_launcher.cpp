@@ -551,7 +551,7 @@ private slots:
                   {u"Beta"_s, {}, u"www.example.org"_s, u"B"_s},
                   {u"Charlie"_s, {}, u"https://example.org/100%"_s, u"C"_s},
                   {u"Delta"_s, {}, u"ab.io"_s, u"D"_s}});
-        cancelLocating(w.controller); // the stored game is gone: a launch asks, and stops here
+        cancelLocating(w.controller); // the stored game is gone: a launch first looks for it
         QCOMPARE(w.linkCell(1)->text(QAccessible::Name), u"Web page"_s);
         QCOMPARE(w.linkCell(1)->text(QAccessible::Description), u"www.example.org"_s);
         QCOMPARE(w.linkCell(3)->text(QAccessible::Name), QString()); // no button to press
@@ -572,7 +572,7 @@ private slots:
         QCOMPARE(w.table.selectionModel()->selectedRows(),
                  QModelIndexList{w.index(in.selected, 0)});
         QCOMPARE(w.table.currentIndex().row(), in.selected);
-        QCOMPARE(w.controller.statusField->text() == u"No copy of the game chosen.", in.launches);
+        QCOMPARE(w.controller.statusField->text() == u"Searching for the game...", in.launches);
         if (in.searching) {
             QVERIFY(!w.controller.launchButton->isEnabled());
             w.controller.modSearchEnded();

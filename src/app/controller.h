@@ -102,7 +102,8 @@ public:
 
     // Launching.
     void launch();
-    // From a press of Launch until the game has exited or failed to start.
+    // From a press of Launch until the game has exited, failed to start or was not started (the
+    // copy found again instead of a stored one that is gone lacks the mod, or none was chosen).
     bool isLaunching() const { return launching; }
     void stopIndicator();
     // The game has exited; why, where it stopped abnormally.
@@ -160,6 +161,10 @@ private:
         std::shared_ptr<MainThreadQueue> mainThread;
         QStringList gameLogs;
     };
+    // Starts the row's mod in the copy of the game laid out so, saying text meanwhile.
+    void startGame(int row, const GameLayout& layout, const QString& text);
+    // Launch goes on once the stored copy, gone, has been looked for again (see relocateGame).
+    void launchRelocated(int row, const std::optional<QString>& copy);
     static void launchThread(Controller* controller, LaunchRequest request);
     void launchFailed(const QString& executable, const QString& reason);
     std::chrono::milliseconds launchPause{5000};
@@ -173,8 +178,6 @@ private:
     std::optional<QString> askForGameFolder();
     // Stores a copy of the game where none is stored: false when the player cancelled the dialog.
     bool locateGame();
-    // Finds the game again where the stored path holds no recognised copy; false as locateGame().
-    bool relocateIfGone();
     LocationDialog locationDialog;
     std::optional<GameCopyPlaces> copyPlaces;
 

@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/game/gamelogwindow.h"
+#include "app/game/gamerelocation.h"
 #include "app/game/gamerun.h"
 #include "catalogue/gamelaunch.h"
 #include "catalogue/modsearch.h"
@@ -27,6 +28,7 @@ namespace {
 
 const QString startFailurePrefix = QStringLiteral("Could not start the game: ");
 const QString stoppedPrefix = QStringLiteral("The game stopped: ");
+const QString launchingText = QStringLiteral("Launching, please wait...");
 
 QString storedBundlePath() {
     return UserDefaults::standard().stringForKey(preferenceKeys::unrealPath).value_or(QString());
@@ -75,37 +77,63 @@ void Controller::launch() {
         return;
     }
 
-    QString launchingText = QStringLiteral("Launching, please wait...");
-    std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath());
-    if (!layout) {
-        const bool found = relocateIfGone();
-        lookForGameCopies();
-        if (!found) {
-            // The player would rather not point at a copy now: nothing starts, Modgate stays.
-            statusField->setText(QStringLiteral("No copy of the game chosen."));
-            return;
-        }
-        // A bundle chosen by name alone may still lack its executable: the start then fails and
-        // says why.
-        layout = recognizeGameLayout(storedBundlePath());
-        if (!layout)
-            layout = bundleLayout(storedBundlePath());
-        const QString copy = homeRelativePath(storedBundlePath(), QDir::homePath());
-        if (!copyHoldsMod(layout->searchBase, mods.at(row))) {
-            // The game would be handed a folder it does not have: the copy's own mods instead.
-            const QString notThere =
-                QStringLiteral("%1 is not in %2").arg(mods.at(row).displayName(), copy);
-            startSearch();
-            statusAfterSearch = notThere;
-            statusField->setText(notThere);
-            return;
-        }
-        // The list is the old copy's; the new one's is listed once the window is back.
-        relistAfterGame = true;
-        launchingText = QStringLiteral("Now using %1. ").arg(copy) + launchingText;
+    if (const std::optional<GameLayout> layout = recognizeGameLayout(storedBundlePath())) {
+        startGame(row, *layout, launchingText);
+        return;
     }
+    // The stored copy is gone. The places may take long to look through: the window stays
+    // responsive meanwhile, and locked as for a launch, so that nothing else starts.
+    statusField->setText(QStringLiteral("Searching for the game..."));
+    busyIndicator->startAnimation();
+    launchButton->setEnabled(false);
+    locked = true;
+    launching = true;
+    updateGameControls();
+    relocateGame(
+        *copyFinder, gameCopyPlaces(), [this] { return askForGameFolder(); },
+        [this, row](const std::optional<QString>& copy) { launchRelocated(row, copy); });
+}
 
-    statusField->setText(launchingText);
+void Controller::launchRelocated(int row, const std::optional<QString>& copy) {
+    // As before the press, then as where the copy had been found at once.
+    stopIndicator();
+    launchButton->setEnabled(selectedRow() >= 0);
+    locked = false;
+    launching = false;
+    updateGameControls();
+    UserDefaults::standard().setObjectForKey(copy, preferenceKeys::unrealPath);
+    lookForGameCopies();
+    // A window closed during the look was only put out of the way, as during a launch: where
+    // nothing starts, it comes back.
+    if (!copy) {
+        // The player would rather not point at a copy now: nothing starts, Modgate stays.
+        window->makeKeyAndOrderFront(this);
+        statusField->setText(QStringLiteral("No copy of the game chosen."));
+        return;
+    }
+    // A bundle chosen by name alone may still lack its executable: the start then fails and says
+    // why.
+    std::optional<GameLayout> layout = recognizeGameLayout(*copy);
+    if (!layout)
+        layout = bundleLayout(*copy);
+    const QString shown = homeRelativePath(*copy, QDir::homePath());
+    if (!copyHoldsMod(layout->searchBase, mods.at(row))) {
+        // The game would be handed a folder it does not have: the copy's own mods instead.
+        const QString notThere =
+            QStringLiteral("%1 is not in %2").arg(mods.at(row).displayName(), shown);
+        window->makeKeyAndOrderFront(this);
+        startSearch();
+        statusAfterSearch = notThere;
+        statusField->setText(notThere);
+        return;
+    }
+    // The list is the old copy's; the new one's is listed once the window is back.
+    relistAfterGame = true;
+    startGame(row, *layout, QStringLiteral("Now using %1. ").arg(shown) + launchingText);
+}
+
+void Controller::startGame(int row, const GameLayout& layout, const QString& text) {
+    statusField->setText(text);
     showLogButton->hide();
     lastStop.reset();
     // The last game's log would be taken for this one's.
@@ -120,10 +148,10 @@ void Controller::launch() {
     // The worker gets copies: widgets and the mod list belong to this thread.
     LaunchRequest request{
         unshared(mods.at(row)),
-        {unshared(layout->executable), unshared(layout->workingDirectory), {}},
+        {unshared(layout.executable), unshared(layout.workingDirectory), {}},
         launchPause,
         mainThread,
-        unshared(gameLogCandidates(QDir::homePath(), layout->searchBase, mods.at(row).launchName))};
+        unshared(gameLogCandidates(QDir::homePath(), layout.searchBase, mods.at(row).launchName))};
     detachNewThread(
         [this, request = std::move(request)]() mutable { launchThread(this, std::move(request)); });
 }

@@ -58,15 +58,6 @@ std::optional<QString> Controller::askForGameFolder() {
                                      : gameFolderForChosenFolder(*chosen).value_or(*chosen);
 }
 
-bool Controller::relocateIfGone() {
-    UserDefaults& defaults = UserDefaults::standard();
-    const std::optional<QString> stored = defaults.stringForKey(preferenceKeys::unrealPath);
-    if (stored && recognizeGameLayout(*stored))
-        return true;
-    defaults.setObjectForKey(std::nullopt, preferenceKeys::unrealPath);
-    return locateGame();
-}
-
 bool Controller::panelIsValidFilename(const QString& path) {
     if (isGameBundlePath(path) || gameFolderForChosenFolder(path))
         return true;
