@@ -347,24 +347,24 @@ private slots:
         const QList<UmodFile> large = {{u"Maps\\Big.ut2"_s, QByteArray(2621447, 'b'), 0},
                                        {u"System\\Demo.int"_s, "[Public]", 0},
                                        {u"Help\\Demo.txt"_s, "readme", 0}};
-        ManifestSpec spec;
-        spec.groups = {{u"Main"_s,
-                        {u"File=(Src=Maps\\big.UT2,Dest=Maps\\DM-Big.ut2)"_s,
-                         u"File=(Src=System\\Demo.int,Lang=int)"_s},
-                        true}};
+        ManifestContents contents;
+        contents.groups = {{u"Main"_s,
+                            {u"File=(Src=Maps\\big.UT2,Dest=Maps\\DM-Big.ut2)"_s,
+                             u"File=(Src=System\\Demo.int,Lang=int)"_s},
+                            true}};
         QTest::newRow("placed and left out")
-            << withManifests(large, spec)
+            << withManifests(large, contents)
             << "Test Mod: 2 Maps\\DM-Big.ut2, 3 System\\Demo.int; left out: 0 System\\Manifest.ini "
                "(the installer's own manifest), 1 System\\Manifest.int (the installer's own "
                "manifest), 4 Help\\Demo.txt (not chosen by the manifest)";
-        spec.localProduct.clear();
-        spec.groups[0].lines.append(u"File=(Src=Maps\\Gone.ut2)"_s);
+        contents.localProduct.clear();
+        contents.groups[0].lines.append(u"File=(Src=Maps\\Gone.ut2)"_s);
         QTest::newRow("a Src it does not hold")
-            << withManifests(large, spec)
+            << withManifests(large, contents)
             << "its manifest names Maps\\Gone.ut2, which it does not hold";
-        spec.groups[0].lines.last() = u"File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)"_s;
+        contents.groups[0].lines.last() = u"File=(Src=Help\\Demo.txt,Dest=maps\\dm-big.ut2)"_s;
         QTest::newRow("two files at one place")
-            << withManifests(large, spec) << "its manifest puts two files at maps\\dm-big.ut2";
+            << withManifests(large, contents) << "its manifest puts two files at maps\\dm-big.ut2";
         QTest::newRow("no manifest") << large << "holds no Manifest.ini";
     }
     // Through the file, as an install reads it: the check, the manifests, the placement, then

@@ -14,8 +14,8 @@
 
 namespace {
 
+using packagewriter::ManifestContents;
 using packagewriter::ManifestGroup;
-using packagewriter::ManifestSpec;
 using packagewriter::UmodFile;
 
 // Text that stands in for a file: it names the file, and is as long as asked.
@@ -48,19 +48,19 @@ QByteArray deUmod() {
     const QList<UmodFile> extras = umodFiles(
         {QStringLiteral("Help\\demutators-readme.txt"), QStringLiteral("System\\de-logo.bmp")},
         {1627, 7966});
-    ManifestSpec spec;
-    spec.product = QStringLiteral("DEMutators");
-    spec.localProduct = QStringLiteral("DE Mutators");
-    spec.version = QStringLiteral("101");
-    spec.archive = QStringLiteral("DE.umod");
-    spec.readMe = QStringLiteral("Help\\demutators-readme.txt");
-    spec.requiredProducts = {QStringLiteral("UnrealTournament")};
-    spec.groups = {
+    ManifestContents contents;
+    contents.product = QStringLiteral("DEMutators");
+    contents.localProduct = QStringLiteral("DE Mutators");
+    contents.version = QStringLiteral("101");
+    contents.archive = QStringLiteral("DE.umod");
+    contents.readMe = QStringLiteral("Help\\demutators-readme.txt");
+    contents.requiredProducts = {QStringLiteral("UnrealTournament")};
+    contents.groups = {
         {QStringLiteral("umodINIGroup"),
          {QStringLiteral("Ini=System\\UnrealTournament.ini,Engine.GameEngine.ServerPackages=De")}},
         {QStringLiteral("DeGroup"), fileLines(mutators)},
         {QStringLiteral("umodIncludeFilesGroup"), fileLines(extras)}};
-    return packagewriter::umodBytes(packagewriter::withManifests(mutators + extras, spec));
+    return packagewriter::umodBytes(packagewriter::withManifests(mutators + extras, contents));
 }
 
 // ExampleSVehicleUMod.urm (UE2 Runtime, 2003): 13 File= lines in [Script], payloads on 16 bytes.
@@ -75,16 +75,16 @@ QByteArray exampleVehiclesUrm() {
           << QStringLiteral("System\\Vehicles.dll")
           << QStringLiteral("Textures\\ExampleVehicles.utx");
     const QList<UmodFile> files = umodFiles(names);
-    ManifestSpec spec;
-    spec.product = QStringLiteral("UE2ExampleVehicles");
-    spec.localProduct = QStringLiteral("UE2 Example Vehicles");
-    spec.version = QStringLiteral("22261903");
-    spec.archive = QStringLiteral("ExampleSVehicleUMod.urm");
-    spec.requiredProducts = {QStringLiteral("UE2Runtime")};
-    spec.groups = {{QStringLiteral("Script"), fileLines(files)}};
+    ManifestContents contents;
+    contents.product = QStringLiteral("UE2ExampleVehicles");
+    contents.localProduct = QStringLiteral("UE2 Example Vehicles");
+    contents.version = QStringLiteral("22261903");
+    contents.archive = QStringLiteral("ExampleSVehicleUMod.urm");
+    contents.requiredProducts = {QStringLiteral("UE2Runtime")};
+    contents.groups = {{QStringLiteral("Script"), fileLines(files)}};
     packagewriter::UmodOptions options;
     options.alignment = 16;
-    return packagewriter::umodBytes(packagewriter::withManifests(files, spec), options);
+    return packagewriter::umodBytes(packagewriter::withManifests(files, contents), options);
 }
 
 // ServerExt's UT2004 installer: its build project asks for UT2004 3100; the files are made up.
@@ -92,13 +92,13 @@ QByteArray serverExtUt4mod() {
     const QList<UmodFile> files =
         umodFiles({QStringLiteral("System\\ServerExt.u"), QStringLiteral("System\\ServerExt.int"),
                    QStringLiteral("Help\\ServerExt.txt")});
-    ManifestSpec spec;
-    spec.product = QStringLiteral("ServerExt");
-    spec.localProduct = QStringLiteral("Server Extensions");
-    spec.version = QStringLiteral("107");
-    spec.requiredProducts = {QStringLiteral("UT2004")};
-    spec.requiredVersion = QStringLiteral("3100");
-    return packagewriter::umodBytes(packagewriter::withManifests(files, spec));
+    ManifestContents contents;
+    contents.product = QStringLiteral("ServerExt");
+    contents.localProduct = QStringLiteral("Server Extensions");
+    contents.version = QStringLiteral("107");
+    contents.requiredProducts = {QStringLiteral("UT2004")};
+    contents.requiredVersion = QStringLiteral("3100");
+    return packagewriter::umodBytes(packagewriter::withManifests(files, contents));
 }
 
 struct Entry {

@@ -70,7 +70,7 @@ Seeds umodSeeds() {
     wide.utf16Names = true;
     // Every rule of the resolution: sub-groups, a loop, an unselected group, a language, a
     // rename, a quoted name with a comma, ini edits, a Copy= line, the program Setup offers.
-    ManifestSpec groups;
+    ManifestContents groups;
     groups.setupLines = {QStringLiteral("Exe=System\\UT2004.exe")};
     groups.groups = {
         {QStringLiteral("Main"),
@@ -86,7 +86,7 @@ Seeds umodSeeds() {
          {QStringLiteral("Selected=False"), QStringLiteral("File=(Src=Help\\Demo.txt)")},
          false},
     };
-    ManifestSpec otherGame;
+    ManifestContents otherGame;
     otherGame.requiredProducts = {QStringLiteral("UnrealTournament")};
     QList<UmodFile> latin = files;
     latin[3].name = QStringLiteral("Help\\D\u00e9mo.txt");

@@ -109,31 +109,32 @@ QByteArray umodBytes(const QList<UmodFile>& files, const UmodOptions& options) {
     return out;
 }
 
-QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec) {
-    QList<ManifestGroup> groups = spec.groups;
+QByteArray manifestIni(const QList<UmodFile>& files, const ManifestContents& contents) {
+    QList<ManifestGroup> groups = contents.groups;
     if (groups.isEmpty()) {
-        ManifestGroup all{QStringLiteral("%1Group").arg(spec.product), {}, true};
+        ManifestGroup all{QStringLiteral("%1Group").arg(contents.product), {}, true};
         for (const UmodFile& file : files)
             all.lines.append(
                 QStringLiteral("File=(Src=%1,Size=%2)").arg(file.name).arg(file.bytes.size()));
         groups.append(all);
     }
-    QStringList lines = {
-        QStringLiteral("[Setup]"), QStringLiteral("Product=") + spec.product,
-        QStringLiteral("Version=") + spec.version,
-        QStringLiteral("Archive=") +
-            (spec.archive.isEmpty() ? spec.product + QStringLiteral(".ut4mod") : spec.archive)};
-    for (const QString& product : spec.requiredProducts)
+    QStringList lines = {QStringLiteral("[Setup]"), QStringLiteral("Product=") + contents.product,
+                         QStringLiteral("Version=") + contents.version,
+                         QStringLiteral("Archive=") +
+                             (contents.archive.isEmpty()
+                                  ? contents.product + QStringLiteral(".ut4mod")
+                                  : contents.archive)};
+    for (const QString& product : contents.requiredProducts)
         lines.append(QStringLiteral("Requires=%1Requirement").arg(product));
-    lines += spec.setupLines;
+    lines += contents.setupLines;
     lines.append(QStringLiteral("Group=SetupGroup"));
     for (const ManifestGroup& group : groups)
         if (group.root)
             lines.append(QStringLiteral("Group=") + group.name);
-    for (const QString& product : spec.requiredProducts)
+    for (const QString& product : contents.requiredProducts)
         lines << QString() << QStringLiteral("[%1Requirement]").arg(product)
               << QStringLiteral("Product=") + product
-              << QStringLiteral("Version=") + spec.requiredVersion;
+              << QStringLiteral("Version=") + contents.requiredVersion;
     lines << QString() << QStringLiteral("[SetupGroup]")
           << QStringLiteral("Copy=(Src=System\\Manifest.ini,Master=System\\Manifest.ini,Flags=3)")
           << QStringLiteral("Copy=(Src=System\\Manifest.int,Master=System\\Manifest.int,Flags=3)");
@@ -142,17 +143,19 @@ QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec) {
     return crlf(lines).toLatin1();
 }
 
-QByteArray manifestInt(const ManifestSpec& spec) {
-    return crlf({QStringLiteral("[Setup]"), QStringLiteral("LocalProduct=") + spec.localProduct,
-                 QStringLiteral("ReadMe=") + (spec.readMe.isEmpty()
-                                                  ? QStringLiteral("Help\\%1.txt").arg(spec.product)
-                                                  : spec.readMe)})
+QByteArray manifestInt(const ManifestContents& contents) {
+    return crlf({QStringLiteral("[Setup]"), QStringLiteral("LocalProduct=") + contents.localProduct,
+                 QStringLiteral("ReadMe=") +
+                     (contents.readMe.isEmpty()
+                          ? QStringLiteral("Help\\%1.txt").arg(contents.product)
+                          : contents.readMe)})
         .toLatin1();
 }
 
-QList<UmodFile> withManifests(const QList<UmodFile>& files, const ManifestSpec& spec) {
-    return QList<UmodFile>{{QStringLiteral("System\\Manifest.ini"), manifestIni(files, spec), 3},
-                           {QStringLiteral("System\\Manifest.int"), manifestInt(spec), 3}} +
+QList<UmodFile> withManifests(const QList<UmodFile>& files, const ManifestContents& contents) {
+    return QList<UmodFile>{
+               {QStringLiteral("System\\Manifest.ini"), manifestIni(files, contents), 3},
+               {QStringLiteral("System\\Manifest.int"), manifestInt(contents), 3}} +
            files;
 }
 

@@ -40,7 +40,7 @@ struct ManifestGroup {
     bool root = true;  // named by a Group= line of [Setup]
 };
 
-struct ManifestSpec {
+struct ManifestContents {
     QString product = QStringLiteral("TestMod");
     QString localProduct = QStringLiteral("Test Mod");
     QString version = QStringLiteral("100");
@@ -55,8 +55,8 @@ struct ManifestSpec {
 
 // System\Manifest.ini and System\Manifest.int as `ucc master` stores them (CRLF, [Setup] first,
 // a SetupGroup with the manifests' own Copy= lines), followed by the files.
-QList<UmodFile> withManifests(const QList<UmodFile>& files, const ManifestSpec& spec = {});
-QByteArray manifestIni(const QList<UmodFile>& files, const ManifestSpec& spec);
-QByteArray manifestInt(const ManifestSpec& spec);
+QList<UmodFile> withManifests(const QList<UmodFile>& files, const ManifestContents& contents = {});
+QByteArray manifestIni(const QList<UmodFile>& files, const ManifestContents& contents);
+QByteArray manifestInt(const ManifestContents& contents);
 
 } // namespace packagewriter
