@@ -164,7 +164,7 @@ private:
     // Starts the row's mod in the copy of the game laid out so, saying text meanwhile.
     void startGame(int row, const GameLayout& layout, const QString& text);
     // Launch goes on once the stored copy, gone, has been looked for again (see relocateGame).
-    void launchRelocated(int row, const std::optional<QString>& copy);
+    void launchRelocated(int row, const std::optional<QString>& copy, const QStringList& copies);
     static void launchThread(Controller* controller, LaunchRequest request);
     void launchFailed(const QString& executable, const QString& reason);
     std::chrono::milliseconds launchPause{5000};

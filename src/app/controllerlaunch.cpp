@@ -2,6 +2,7 @@
 #include "app/controller.h"
 
 #include "app/game/gamelogwindow.h"
+#include "app/game/gameprogramlookup.h"
 #include "app/game/gamerelocation.h"
 #include "app/game/gamerun.h"
 #include "catalogue/gamelaunch.h"
@@ -91,10 +92,13 @@ void Controller::launch() {
     updateGameControls();
     relocateGame(
         *copyFinder, gameCopyPlaces(), [this] { return askForGameFolder(); },
-        [this, row](const std::optional<QString>& copy) { launchRelocated(row, copy); });
+        [this, row](const std::optional<QString>& copy, const QStringList& copies) {
+            launchRelocated(row, copy, copies);
+        });
 }
 
-void Controller::launchRelocated(int row, const std::optional<QString>& copy) {
+void Controller::launchRelocated(int row, const std::optional<QString>& copy,
+                                 const QStringList& copies) {
     // As before the press, then as where the copy had been found at once.
     stopIndicator();
     launchButton->setEnabled(selectedRow() >= 0);
@@ -102,7 +106,9 @@ void Controller::launchRelocated(int row, const std::optional<QString>& copy) {
     launching = false;
     updateGameControls();
     UserDefaults::standard().setObjectForKey(copy, preferenceKeys::unrealPath);
-    lookForGameCopies();
+    // The copies were just found: the selector shows them without a second look.
+    gamePrograms->forget();
+    showGameCopies(copies);
     // A window closed during the look was only put out of the way, as during a launch: where
     // nothing starts, it comes back.
     if (!copy) {

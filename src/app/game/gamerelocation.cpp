@@ -11,6 +11,6 @@ void relocateGame(GameCopyFinder& finder, const GameCopyPlaces& places, ChooseGa
         [choose = std::move(choose), relocated = std::move(relocated)](const QStringList& copies) {
             // A log line naming a game that has since been moved or deleted must not win over the
             // player: only recognised copies are found.
-            relocated(copies.isEmpty() ? choose() : std::optional(copies.constFirst()));
+            relocated(copies.isEmpty() ? choose() : std::optional(copies.constFirst()), copies);
         });
 }
